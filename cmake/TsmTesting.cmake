@@ -1,0 +1,32 @@
+# Helpers shared by the test and benchmark folders.
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+# tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...])
+# Builds one GoogleTest program and registers each of its tests with CTest.
+# LOCK names CTest resource locks, for tests that bind fixed protocol ports.
+function(tsm_add_gtest target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCK;LABELS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+    set(props TIMEOUT 120)
+    if(ARG_LOCK)
+        list(APPEND props RESOURCE_LOCK "${ARG_LOCK}")
+    endif()
+    if(ARG_LABELS)
+        list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
+endfunction()
+
+# Adds every direct sub-folder of the current folder that has a CMakeLists.txt.
+macro(tsm_add_present_subdirectories)
+    file(GLOB _tsm_children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT _tsm_children)
+    foreach(_child ${_tsm_children})
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+            add_subdirectory(${_child})
+        endif()
+    endforeach()
+endmacro()
