@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -112,11 +113,13 @@ void VMainWindow::BuildWidgets()
 {
     m_X1DPath = new QLineEdit(this);
     m_X1DPath->setObjectName(QStringLiteral("X1DPath"));
-    m_BrowseX1D = new QPushButton(QIcon(kBrowseIcon), QString(), this);
+    m_BrowseX1D = new QToolButton(this);
+    m_BrowseX1D->setIcon(QIcon(kBrowseIcon));
     m_BrowseX1D->setObjectName(QStringLiteral("BrowseX1D"));
     m_X2DPath = new QLineEdit(this);
     m_X2DPath->setObjectName(QStringLiteral("X2DPath"));
-    m_BrowseX2D = new QPushButton(QIcon(kBrowseIcon), QString(), this);
+    m_BrowseX2D = new QToolButton(this);
+    m_BrowseX2D->setIcon(QIcon(kBrowseIcon));
     m_BrowseX2D->setObjectName(QStringLiteral("BrowseX2D"));
     m_Stream = new QPushButton(QStringLiteral("Stream"), this);
     m_Stream->setObjectName(QStringLiteral("Stream"));
@@ -183,8 +186,8 @@ void VMainWindow::ConnectSignals()
 {
     connect(m_X1DPath, &QLineEdit::textChanged, this, &VMainWindow::UpdateCommand);
     connect(m_X2DPath, &QLineEdit::textChanged, this, &VMainWindow::UpdateCommand);
-    connect(m_BrowseX1D, &QPushButton::clicked, this, &VMainWindow::BrowseForX1DPath);
-    connect(m_BrowseX2D, &QPushButton::clicked, this, &VMainWindow::BrowseForX2DPath);
+    connect(m_BrowseX1D, &QToolButton::clicked, this, &VMainWindow::BrowseForX1DPath);
+    connect(m_BrowseX2D, &QToolButton::clicked, this, &VMainWindow::BrowseForX2DPath);
     connect(m_Stream, &QPushButton::clicked, this, &VMainWindow::LaunchCommand);
     connect(m_Stop, &QPushButton::clicked, this, &VMainWindow::KillCommand);
     connect(m_Process, &QProcess::stateChanged, this, &VMainWindow::OnStateChanged);

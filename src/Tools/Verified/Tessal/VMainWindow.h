@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QToolButton;
 
 /// Lets a user pick an .x1d and an .x2d trial file, shows the tsmCL command line they make,
 /// and starts, stops and watches tsmCL as a child process.
@@ -87,9 +88,9 @@ private:
     void OnProcessError(QProcess::ProcessError error);
 
     QLineEdit* m_X1DPath = nullptr;
-    QPushButton* m_BrowseX1D = nullptr;
+    QToolButton* m_BrowseX1D = nullptr;
     QLineEdit* m_X2DPath = nullptr;
-    QPushButton* m_BrowseX2D = nullptr;
+    QToolButton* m_BrowseX2D = nullptr;
     QPushButton* m_Stream = nullptr;
     QPushButton* m_Stop = nullptr;
     QPlainTextEdit* m_Command = nullptr;

@@ -1,6 +1,6 @@
 #include "Tools/Verified/Tessal/VMainWindow.h"
 
-#include <QDir>
+#include <QAbstractButton>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -55,8 +55,8 @@ struct WindowParts
     explicit WindowParts(VMainWindow& window)
         : x1d(window.findChild<QLineEdit*>("X1DPath")),
           x2d(window.findChild<QLineEdit*>("X2DPath")),
-          browseX1D(window.findChild<QPushButton*>("BrowseX1D")),
-          browseX2D(window.findChild<QPushButton*>("BrowseX2D")),
+          browseX1D(window.findChild<QAbstractButton*>("BrowseX1D")),
+          browseX2D(window.findChild<QAbstractButton*>("BrowseX2D")),
           stream(window.findChild<QPushButton*>("Stream")),
           stop(window.findChild<QPushButton*>("Stop")),
           command(window.findChild<QPlainTextEdit*>("Command")),
@@ -102,8 +102,8 @@ struct WindowParts
 
     QLineEdit* x1d;
     QLineEdit* x2d;
-    QPushButton* browseX1D;
-    QPushButton* browseX2D;
+    QAbstractButton* browseX1D;
+    QAbstractButton* browseX2D;
     QPushButton* stream;
     QPushButton* stop;
     QPlainTextEdit* command;
