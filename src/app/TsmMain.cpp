@@ -1,0 +1,139 @@
+#include "app/TsmMain.h"
+
+#include "app/OwnAddress.h"
+#include "app/VArgParser.h"
+#include "app/VQuitOnSignal.h"
+#include "devices/VFakeDeviceManager.h"
+#include "net/VNetAddress.h"
+
+#include <QCoreApplication>
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr int kExitRejected = 1;
+
+const char* const kUsage = "Usage : tsm [-localip <local_ip_address>] [-halip <hal_ip_address>] "
+                           "[-x1d <trial.x1d>] [-x2d <trial.x2d>]";
+
+/// The five options of the command line, with their defaults.
+struct VTsmOptions
+{
+    std::string m_LocalIp;
+    std::string m_HalIp;
+    std::string m_X1D;
+    std::string m_X2D;
+    bool m_Crash = false;
+
+    void Declare(VArgParser& parser)
+    {
+        parser.AddText("-localip", "Local IP address", &m_LocalIp);
+        parser.AddText("-halip", "HAL IP address", &m_HalIp);
+        parser.AddText("-x1d", "X1D File to run", &m_X1D);
+        parser.AddText("-x2d", "X2D File to run", &m_X2D);
+        parser.AddFlag("-crash", "trigger a crash", &m_Crash);
+    }
+};
+
+/// Reads an address option: empty means this machine's own address, anything
+/// else must be a dotted quad and nothing more.
+bool ReadAddress(const std::string& text, VNetAddress& address)
+{
+    if (text.empty())
+    {
+        address = ResolveOwnAddress();
+        return true;
+    }
+    return address.FromString(text);
+}
+
+[[noreturn]] void RaiseUnhandledFault()
+{
+    std::raise(SIGSEGV);
+    // Only reached when something ignores SIGSEGV.
+    std::abort();
+}
+
+} // namespace
+
+int RunTsmCL(int argc, char* argv[])
+{
+    // Every console line leaves at its line end, also into a pipe: the launcher
+    // and the scripts read tsmCL's output through one.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+
+    QCoreApplication application(argc, argv);
+    // Qt adopts the environment's locale; numbers must keep their point.
+    std::setlocale(LC_NUMERIC, "C");
+    // From here on SIGINT and SIGTERM end the event loop, so teardown runs; one
+    // that arrives during start-up ends it as soon as it starts.
+    const VQuitOnSignal quitOnSignal;
+
+    std::printf("tsmCL %s - simulated motion-capture devices\n", TSM_VERSION);
+
+    VTsmOptions options;
+    VArgParser parser;
+    options.Declare(parser);
+    // argv as given, not QCoreApplication::arguments(): paths keep their exact bytes.
+    const std::vector<std::string> args(argv, argv + argc);
+    if (parser.Parse(args, stdout, stderr) == VArgParser::EParseResult::HelpShown)
+        return 0;
+
+    if (options.m_Crash)
+    {
+        std::printf("Crashing\n");
+        RaiseUnhandledFault();
+    }
+
+    VNetAddress localAddress;
+    if (!ReadAddress(options.m_LocalIp, localAddress))
+    {
+        std::fprintf(stderr, "Unknown local IP address %s\n", options.m_LocalIp.c_str());
+        std::printf("%s", kUsage);
+        return kExitRejected;
+    }
+    VNetAddress halAddress;
+    if (!ReadAddress(options.m_HalIp, halAddress))
+    {
+        std::fprintf(stderr, "Unknown HAL IP address %s\n", options.m_HalIp.c_str());
+        std::printf("%s", kUsage);
+        return kExitRejected;
+    }
+    if (options.m_X1D.empty() && options.m_X2D.empty())
+    {
+        std::printf("%s", kUsage);
+        return kExitRejected;
+    }
+
+    std::printf("Local IP: %s\n", localAddress.ToString().c_str());
+    std::printf("HAL   IP: %s\n", halAddress.ToString().c_str());
+
+    // The broadcast receiver runs from here on.
+    auto manager = std::make_unique<VFakeDeviceManager>(nullptr, localAddress.GetNetworkOrder(),
+                                                        halAddress.GetNetworkOrder());
+
+    if (!options.m_X1D.empty())
+    {
+        std::printf("X1D     : %s\n", options.m_X1D.c_str());
+        manager->AddX1D(options.m_X1D);
+    }
+    if (!options.m_X2D.empty())
+    {
+        std::printf("X2D     : %s\n", options.m_X2D.c_str());
+        manager->AddX2D(options.m_X2D);
+    }
+    std::printf("Press Ctrl-C to quit\n\n\n");
+
+    const int result = application.exec();
+
+    manager.reset();
+    return result;
+}
