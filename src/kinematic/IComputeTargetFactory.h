@@ -26,8 +26,8 @@ public:
     /// Registers `target` under the id of its companion (target->Target()->TargetId()).
     /// Always takes ownership of `target`: on success the registry keeps it, replacing
     /// (and releasing) a computation registered under the same id before; on failure it
-    /// is released at once with Destroy(). Fails for a null target, a null companion
-    /// and the id Arbor::NoId.
+    /// is released at once with Destroy(), unless the registry already holds it under
+    /// another id. Fails for a null target, a null companion and the id Arbor::NoId.
     virtual bool Register(IComputeTarget* target) = 0;
     /// Unregisters the computation of the target named `name` in the target table and
     /// releases it; false when that name is unknown or has no computation.
