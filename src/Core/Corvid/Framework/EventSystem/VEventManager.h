@@ -24,11 +24,11 @@ struct VPostRegistration
 };
 
 /// Delivers events to the registered handlers. A derived class supplies the event
-/// thread: OnTimer, IsEventThread and PostToEventThread, and calls ReceiveEvent and
+/// thread: OnTimer, IsEventThread and PostToEventThread, and calls ReceiveDueEvent and
 /// DeliverEvent on that thread.
 ///
 /// Threading: Post and registration may come from any thread. Deliveries, Send,
-/// ReceiveEvent and DeliverEvent run on the event thread only. m_Lock (recursive)
+/// ReceiveDueEvent and DeliverEvent run on the event thread only. m_Lock (recursive)
 /// guards the registry, the pending registrations and the delivery stack, and is
 /// held while handlers run, so handlers may post, send, register and unregister.
 /// m_StatsLock guards the post counts and is never held while calling out.
