@@ -139,7 +139,9 @@ void VSimpleListener::Run()
         const VSocketInputStream& in = stream->GetIStream();
         if (in.bad() || in.eof())
             continue; // deleting the stream closes the socket
-        if (m_Owner.Attach(std::move(stream)))
-            socket->SetReceiveTimeout(m_ReceiveTimeoutMs);
+        // The time-out goes on before Attach: once attached, the receive thread may finish the
+        // connection and close the socket at any moment, and its number could be reused.
+        socket->SetReceiveTimeout(m_ReceiveTimeoutMs);
+        m_Owner.Attach(std::move(stream));
     }
 }

@@ -198,6 +198,19 @@ TEST(SimpleConnection, OrderlyEndsCallOnClosedAndFailuresOnConnectionLost)
     EXPECT_EQ(connection.CountOf("disconnected"), 4u) << "OnDisconnected precedes every end";
 }
 
+TEST(SimpleConnection, PeerSilentPastTheReceiveTimeOutIsLost)
+{
+    VRecordingConnection connection;
+    ASSERT_TRUE(connection.StartListening(0, 100, true));
+    VTestPeer peer;
+    ASSERT_TRUE(peer.Connect(connection.GetListeningPort()));
+    EXPECT_EQ(peer.ReadLine(), "hello");
+    ASSERT_TRUE(peer.SendText("ping\n"));
+    EXPECT_EQ(peer.ReadLine(), "echo:ping");
+    ASSERT_TRUE(connection.WaitForHook("lost")) << "the time-out must end the connection";
+    EXPECT_EQ(connection.CountOf("closed"), 0u);
+}
+
 TEST(SimpleConnection, LocalDisconnectIsOrderlyOrAbortive)
 {
     VRecordingConnection connection;

@@ -32,12 +32,14 @@ public:
         pthread_getname_np(pthread_self(), name, sizeof name);
         m_SystemName = name;
         m_RanOnItself = IsCurrentThread();
+        m_JoinedItself = Join();
         m_Ready.Set();
         WaitForStop(VSyncroniser::Infinite);
     }
 
     std::string m_SystemName;
     bool m_RanOnItself = false;
+    bool m_JoinedItself = true;
     VEvent m_Ready{true, false};
 };
 } // namespace
@@ -62,6 +64,7 @@ TEST(Thread, StartsOnceNamesItselfAndStopsPromptly)
     EXPECT_TRUE(thread.WaitForExit(0));
     EXPECT_EQ(thread.m_SystemName, "SimpleComms_Rec") << "names are cut to 15 characters";
     EXPECT_TRUE(thread.m_RanOnItself);
+    EXPECT_FALSE(thread.m_JoinedItself) << "a thread cannot join itself";
     EXPECT_FALSE(thread.Join()) << "joined only once";
 }
 
