@@ -110,7 +110,9 @@ public:
         : VThread(std::move(name)), m_Body(std::move(body))
     {
     }
-    ~VFunctionThread() override { Join(); }
+    /// Requests a stop and joins: the function must watch the stop request or be woken by
+    /// its owner before this runs.
+    ~VFunctionThread() override { Stop(); }
 
     void Run() override
     {
