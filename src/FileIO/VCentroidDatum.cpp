@@ -1,0 +1,160 @@
+#include "FileIO/VCentroidDatum.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr std::uint32_t kMaxFieldBytes = 8;
+
+/// The coordinate that a field key decodes into, or null for other keys.
+double* CoordinateOf(ICentroidData& data, std::uint16_t key)
+{
+    switch (key)
+    {
+    case VCentroidDatum::kKeyX:
+        return &data.X;
+    case VCentroidDatum::kKeyY:
+        return &data.Y;
+    case VCentroidDatum::kKeyRadius:
+        return &data.Radius;
+    case VCentroidDatum::kKeyFraction:
+        return &data.Fraction;
+    default:
+        return nullptr;
+    }
+}
+
+/// The f32 scale in the first 4 parameter bytes, widened; false when absent.
+bool ScaleOf(const VDataFormatField& field, double& scale)
+{
+    if (field.Parameters.size() < 4)
+    {
+        return false;
+    }
+    scale = LittleEndian::LoadF32(field.Parameters.data());
+    return true;
+}
+
+/// Bytes of a padding field: ceil(P / 8) for the u32 P in its parameters.
+bool PaddingBytesOf(const VDataFormatField& field, std::uint64_t& bytes)
+{
+    if (field.Parameters.size() < 4)
+    {
+        return false;
+    }
+    bytes = (std::uint64_t{LittleEndian::LoadU32(field.Parameters.data())} + 7) / 8;
+    return true;
+}
+
+/// value / scale rounded to nearest (ties to even) and clamped to what `width` bytes hold.
+std::uint64_t EncodeScaled(double value, double scale, std::uint32_t width)
+{
+    const std::uint64_t largest =
+        width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
+    const double scaled = std::nearbyint(value / scale);
+    if (std::isnan(scaled) || scaled <= 0.0)
+    {
+        return 0;
+    }
+    if (scaled >= static_cast<double>(largest))
+    {
+        return largest;
+    }
+    return static_cast<std::uint64_t>(scaled);
+}
+} // namespace
+
+std::uint32_t VCentroidDatum::Read(IBinaryInputStream& stream, const VDataFieldList& fields)
+{
+    BeginRead();
+    ICentroidData& data = m_Destination != nullptr ? *m_Destination : m_Scratch;
+    std::uint32_t decoded = 0;
+    for (const VDataFormatField& field : fields)
+    {
+        if (!stream.IsGood())
+        {
+            break;
+        }
+        if (double* coordinate = CoordinateOf(data, field.Key))
+        {
+            if (field.Size > kMaxFieldBytes)
+            {
+                Malformed();
+                break;
+            }
+            double scale = 0.0;
+            if (field.Size > 0 && !ScaleOf(field, scale))
+            {
+                Malformed();
+                break;
+            }
+            std::uint8_t bytes[kMaxFieldBytes] = {};
+            if (!stream.Read(bytes, field.Size))
+            {
+                break;
+            }
+            *coordinate =
+                field.Size > 0
+                    ? static_cast<double>(LittleEndian::LoadUnsigned(bytes, field.Size)) * scale
+                    : 0.0;
+            ++decoded;
+            continue;
+        }
+        if (field.Key == kKeyPadding)
+        {
+            std::uint64_t padding = 0;
+            if (!PaddingBytesOf(field, padding))
+            {
+                Malformed();
+                break;
+            }
+            if (!stream.Skip(padding))
+            {
+                break;
+            }
+            ++decoded;
+            continue;
+        }
+        if (!SkipField(stream, field))
+        {
+            break;
+        }
+    }
+    return decoded;
+}
+
+bool VCentroidDatum::Write(IBinaryOutputStream& stream, const VDataFieldList& fields) const
+{
+    if (m_Destination == nullptr)
+    {
+        return false;
+    }
+    ICentroidData data = *m_Destination;
+    for (const VDataFormatField& field : fields)
+    {
+        if (const double* coordinate = CoordinateOf(data, field.Key))
+        {
+            double scale = 0.0;
+            if (field.Size > kMaxFieldBytes || (field.Size > 0 && !ScaleOf(field, scale)))
+            {
+                return false;
+            }
+            const std::uint64_t raw =
+                field.Size > 0 && scale != 0.0 ? EncodeScaled(*coordinate, scale, field.Size) : 0;
+            stream.WriteUnsigned(raw, field.Size);
+            continue;
+        }
+        if (field.Key == kKeyPadding)
+        {
+            std::uint64_t padding = 0;
+            if (!PaddingBytesOf(field, padding))
+            {
+                return false;
+            }
+            stream.WriteZeros(padding);
+            continue;
+        }
+        WriteUnknownField(stream, field);
+    }
+    return stream.IsGood();
+}
