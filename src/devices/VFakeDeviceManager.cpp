@@ -21,13 +21,29 @@ bool IsComplete(const uint8_t* data, size_t length)
            length >= BroadcastMinimumLength(ReadBigEndianWord(data, 0));
 }
 
-/// printf into a std::string.
-template <typename... TArgs> std::string Format(const char* format, TArgs... args)
+/// How the log line shows one command: its name and, for most, one word.
+struct VLogLineFormat
 {
-    char line[160];
-    const int count = std::snprintf(line, sizeof(line), format, args...);
-    return count < 0 ? std::string() : std::string(line);
-}
+    uint32_t m_Code;
+    const char* m_Name;
+    const char* m_Field; ///< null: the line shows no word
+    size_t m_Word;       ///< index of the word shown
+    bool m_Hexadecimal;  ///< "0x%08X"; otherwise "%d" (ids and frames print signed)
+};
+
+constexpr VLogLineFormat kLogLineFormats[] = {
+    {BROADCAST_CMD_SYNC, "BROADCAST_CMD_SYNC", "frame", 1, false},
+    {BROADCAST_CMD_RESET, "BROADCAST_CMD_RESET", "device", 1, false},
+    {BROADCAST_CMD_MASTER, "BROADCAST_CMD_MASTER", "device", 1, false},
+    {BROADCAST_CMD_AWAKE, "BROADCAST_CMD_AWAKE", "device", 2, false},
+    {BROADCAST_CMD_PREVIEW, "BROADCAST_CMD_PREVIEW", "device", 1, false},
+    {BROADCAST_CMD_ALIVE_PING, "BROADCAST_CMD_ALIVE_PING", "device", 2, false},
+    {BROADCAST_CMD_FRAME_NUMBER, "BROADCAST_CMD_FRAME_NUMBER", "frame", 1, false},
+    {BROADCAST_CMD_DATA_DISABLE, "BROADCAST_CMD_DATA_DISABLE", "flags", 1, true},
+    {BROADCAST_CMD_STROBE_DISABLE, "BROADCAST_CMD_STROBE_DISABLE", "flags", 1, true},
+    {BROADCAST_CMD_TEST_SYNC, "BROADCAST_CMD_TEST_SYNC", nullptr, 0, false},
+    {BROADCAST_CMD_SYSTEM_EVENT, "BROADCAST_CMD_SYSTEM_EVENT", "type", 1, true},
+};
 
 } // namespace
 
@@ -40,12 +56,19 @@ VFakeDeviceManager::VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t l
 
 VFakeDeviceManager::~VFakeDeviceManager()
 {
+    // No dispatch may reach a device while it is being destroyed.
+    Stop();
+    std::vector<std::shared_ptr<IFakeDevice>> devices;
+    std::vector<std::shared_ptr<VFakeZtCGClient>> streamClients;
     {
         std::lock_guard lock(m_Lock);
-        m_Devices.clear();
-        m_StreamClients.clear();
+        devices.swap(m_Devices);
+        streamClients.swap(m_StreamClients);
     }
-    Stop();
+    // Released outside the lock: a device's teardown joins its sync thread,
+    // which may be waiting for this lock in OnSyncTick.
+    devices.clear();
+    streamClients.clear();
 }
 
 uint32_t VFakeDeviceManager::GetDeviceCount() const
@@ -92,58 +115,31 @@ std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size
     if (!IsComplete(data, length))
         return {};
     const uint32_t code = ReadBigEndianWord(data, 0);
-    // Word 1 or 2, whichever the command's line shows; the length check above
-    // guarantees it is there. The log shows ids and frames as signed numbers.
-    auto word = [&](size_t index) { return ReadBigEndianWord(data, index); };
-    auto signedWord = [&](size_t index) { return static_cast<int32_t>(word(index)); };
-    switch (code)
+    char line[160];
+    // The log matches the full code: a known family with another low half is unknown.
+    const VLogLineFormat* format = nullptr;
+    for (const VLogLineFormat& candidate : kLogLineFormats)
     {
-    case BROADCAST_CMD_SYNC:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_SYNC, frame = %" PRId32 ")\n",
-                      code, signedWord(1));
-    case BROADCAST_CMD_RESET:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_RESET, device = %" PRId32 ")\n",
-                      code, signedWord(1));
-    case BROADCAST_CMD_MASTER:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_MASTER, device = %" PRId32 ")\n",
-                      code, signedWord(1));
-    case BROADCAST_CMD_AWAKE:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_AWAKE, device = %" PRId32 ")\n",
-                      code, signedWord(2));
-    case BROADCAST_CMD_PREVIEW:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_PREVIEW, device = %" PRId32 ")\n",
-                      code, signedWord(1));
-    case BROADCAST_CMD_ALIVE_PING:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_ALIVE_PING, device = %" PRId32 ")\n",
-                      code, signedWord(2));
-    case BROADCAST_CMD_FRAME_NUMBER:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_FRAME_NUMBER, frame = %" PRId32 ")\n",
-                      code, signedWord(1));
-    case BROADCAST_CMD_DATA_DISABLE:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_DATA_DISABLE, flags = 0x%08" PRIX32 ")\n",
-                      code, word(1));
-    case BROADCAST_CMD_STROBE_DISABLE:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_STROBE_DISABLE, flags = 0x%08" PRIX32 ")\n",
-                      code, word(1));
-    case BROADCAST_CMD_TEST_SYNC:
-        return Format("Received broadcast command: %08" PRIX32 " (BROADCAST_CMD_TEST_SYNC)\n",
-                      code);
-    case BROADCAST_CMD_SYSTEM_EVENT:
-        return Format("Received broadcast command: %08" PRIX32
-                      " (BROADCAST_CMD_SYSTEM_EVENT, type = 0x%08" PRIX32 ")\n",
-                      code, word(1));
-    default:
-        return Format("Received broadcast command: %08" PRIX32 " (unknown)\n", code);
+        if (candidate.m_Code == code)
+            format = &candidate;
     }
+    if (format == nullptr)
+        std::snprintf(line, sizeof(line), "Received broadcast command: %08" PRIX32 " (unknown)\n",
+                      code);
+    else if (format->m_Field == nullptr)
+        std::snprintf(line, sizeof(line), "Received broadcast command: %08" PRIX32 " (%s)\n", code,
+                      format->m_Name);
+    else if (format->m_Hexadecimal)
+        std::snprintf(line, sizeof(line),
+                      "Received broadcast command: %08" PRIX32 " (%s, %s = 0x%08" PRIX32 ")\n",
+                      code, format->m_Name, format->m_Field,
+                      ReadBigEndianWord(data, format->m_Word));
+    else
+        std::snprintf(line, sizeof(line),
+                      "Received broadcast command: %08" PRIX32 " (%s, %s = %" PRId32 ")\n", code,
+                      format->m_Name, format->m_Field,
+                      static_cast<int32_t>(ReadBigEndianWord(data, format->m_Word)));
+    return line;
 }
 
 void VFakeDeviceManager::OnBroadcastCommand(const uint8_t* data, size_t length)

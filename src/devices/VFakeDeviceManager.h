@@ -38,8 +38,9 @@ public:
     /// exists. Starts the broadcast receiver on BROADCAST_CMD_PORT at once, so
     /// commands may arrive before the constructor returns.
     VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t localAddress, uint32_t halAddress);
-    /// Empties the device and stream-client lists under the lock, then stops the
-    /// receiver.
+    /// Stops the receiver, then takes the device and stream-client lists out
+    /// under the lock and releases them after it, so that a device's teardown
+    /// may wait for a thread that is waiting for the lock.
     ~VFakeDeviceManager() override;
 
     uint32_t GetDeviceCount() const;

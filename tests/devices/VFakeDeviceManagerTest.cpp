@@ -8,6 +8,11 @@
 
 #include <arpa/inet.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
 using namespace broadcast_test;
 
 namespace
@@ -161,4 +166,48 @@ TEST(FakeDeviceManager, DestructionReleasesTheDevicesAndThePort)
     address.sin_port = htons(BROADCAST_CMD_PORT);
     EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     close(fd);
+}
+
+namespace
+{
+
+/// A device whose teardown joins a thread that needs the manager's lock, as a
+/// master's sync thread does when it is inside OnSyncTick.
+class VDeviceWithManagerThread : public IFakeDevice
+{
+public:
+    explicit VDeviceWithManagerThread(VFakeDeviceManager& manager)
+        : m_Thread(
+              [this, &manager]
+              {
+                  while (!m_Ending.load())
+                      std::this_thread::yield();
+                  manager.GetDeviceCount();
+              })
+    {
+    }
+    ~VDeviceWithManagerThread() override
+    {
+        m_Ending.store(true);
+        m_Thread.join();
+    }
+    void OnBroadcastCommand(const uint8_t*, size_t) override {}
+
+private:
+    std::atomic<bool> m_Ending{false};
+    std::thread m_Thread;
+};
+
+} // namespace
+
+TEST(FakeDeviceManager, ReleasesDevicesOutsideItsLock)
+{
+    auto manager = std::make_unique<VFakeDeviceManager>(nullptr, kHal, kHal);
+    manager->AddDevice(std::make_shared<VDeviceWithManagerThread>(*manager));
+    auto destroyed = std::async(std::launch::async, [&] { manager.reset(); });
+    if (destroyed.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+    {
+        ADD_FAILURE() << "destroying the manager deadlocked with a device's thread";
+        std::_Exit(1);
+    }
 }
