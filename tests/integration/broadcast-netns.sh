@@ -55,6 +55,9 @@ wait_for_line() {
     fail "not logged within 10 s: $line"
 }
 
+for program in "$tsmcl" "$tsmhost"; do
+    [ -x "$program" ] || fail "$program is not built"
+done
 if [ "$(id -u)" -ne 0 ] || ! command -v ip >/dev/null; then
     echo "SKIP: network namespaces need root and iproute2"
     exit $skip
