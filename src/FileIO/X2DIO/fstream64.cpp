@@ -1,0 +1,47 @@
+#include "FileIO/X2DIO/fstream64.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+fstream64::~fstream64()
+{
+    fstream64::Close();
+}
+
+void fstream64::Close()
+{
+    if (m_File >= 0)
+    {
+        ::close(m_File);
+        m_File = -1;
+    }
+    m_FileSize = kUnknownSize;
+}
+
+bool fstream64::OpenFile(const std::string& path, int flags)
+{
+    Close();
+    m_Flags = 0;
+    const int file = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    struct stat status = {};
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+    {
+        if (file >= 0)
+        {
+            ::close(file);
+        }
+        m_Flags |= kFailFlag;
+        return false;
+    }
+    m_File = file;
+    m_FileSize = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+std::uint64_t fstream64::BufferBytes(std::uint32_t bufferMiB)
+{
+    const std::uint32_t mib =
+        bufferMiB < 1 ? 1 : (bufferMiB > kMaxBufferMiB ? kMaxBufferMiB : bufferMiB);
+    return std::uint64_t{mib} << 20;
+}
