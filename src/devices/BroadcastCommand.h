@@ -1,5 +1,5 @@
-// The codes of the HAL's UDP broadcast commands, their port, and the fewest
-// bytes a datagram of each command must hold.
+// The codes of the HAL's UDP broadcast commands, their port, the fewest bytes a
+// datagram of each command must hold, and the big-endian words it is made of.
 #pragma once
 
 #include <cstddef>
@@ -61,4 +61,23 @@ constexpr size_t BroadcastMinimumLength(uint32_t code)
     default:
         return 4;
     }
+}
+
+/// Word `index` of a broadcast datagram, big-endian at byte offset 4 * index.
+/// The caller checks first that the datagram holds 4 * (index + 1) bytes.
+constexpr uint32_t LoadBroadcastWord(const uint8_t* datagram, size_t index)
+{
+    const uint8_t* word = datagram + 4 * index;
+    return (uint32_t{word[0]} << 24) | (uint32_t{word[1]} << 16) | (uint32_t{word[2]} << 8) |
+           uint32_t{word[3]};
+}
+
+/// Stores `value` as word `index`, big-endian; the caller provides the bytes.
+constexpr void StoreBroadcastWord(uint8_t* datagram, size_t index, uint32_t value)
+{
+    uint8_t* word = datagram + 4 * index;
+    word[0] = static_cast<uint8_t>(value >> 24);
+    word[1] = static_cast<uint8_t>(value >> 16);
+    word[2] = static_cast<uint8_t>(value >> 8);
+    word[3] = static_cast<uint8_t>(value);
 }

@@ -8,17 +8,10 @@
 namespace
 {
 
-uint32_t ReadBigEndianWord(const uint8_t* data, size_t index)
-{
-    const uint8_t* word = data + 4 * index;
-    return (uint32_t{word[0]} << 24) | (uint32_t{word[1]} << 16) | (uint32_t{word[2]} << 8) |
-           uint32_t{word[3]};
-}
-
 bool IsComplete(const uint8_t* data, size_t length)
 {
     return data != nullptr && length >= 4 &&
-           length >= BroadcastMinimumLength(ReadBigEndianWord(data, 0));
+           length >= BroadcastMinimumLength(LoadBroadcastWord(data, 0));
 }
 
 /// How the log line shows one command: its name and, for most, one word.
@@ -114,7 +107,7 @@ std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size
 {
     if (!IsComplete(data, length))
         return {};
-    const uint32_t code = ReadBigEndianWord(data, 0);
+    const uint32_t code = LoadBroadcastWord(data, 0);
     char line[160];
     // The log matches the full code: a known family with another low half is unknown.
     const VLogLineFormat* format = nullptr;
@@ -133,12 +126,12 @@ std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size
         std::snprintf(line, sizeof(line),
                       "Received broadcast command: %08" PRIX32 " (%s, %s = 0x%08" PRIX32 ")\n",
                       code, format->m_Name, format->m_Field,
-                      ReadBigEndianWord(data, format->m_Word));
+                      LoadBroadcastWord(data, format->m_Word));
     else
         std::snprintf(line, sizeof(line),
                       "Received broadcast command: %08" PRIX32 " (%s, %s = %" PRId32 ")\n", code,
                       format->m_Name, format->m_Field,
-                      static_cast<int32_t>(ReadBigEndianWord(data, format->m_Word)));
+                      static_cast<int32_t>(LoadBroadcastWord(data, format->m_Word)));
     return line;
 }
 

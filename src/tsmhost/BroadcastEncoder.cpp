@@ -4,15 +4,9 @@
 
 std::vector<uint8_t> EncodeBroadcastWords(const std::vector<uint32_t>& words)
 {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(words.size() * 4);
-    for (uint32_t word : words)
-    {
-        bytes.push_back(static_cast<uint8_t>(word >> 24));
-        bytes.push_back(static_cast<uint8_t>(word >> 16));
-        bytes.push_back(static_cast<uint8_t>(word >> 8));
-        bytes.push_back(static_cast<uint8_t>(word));
-    }
+    std::vector<uint8_t> bytes(words.size() * 4);
+    for (size_t i = 0; i < words.size(); ++i)
+        StoreBroadcastWord(bytes.data(), i, words[i]);
     return bytes;
 }
 
