@@ -2,19 +2,28 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
-# tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...])
+# tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...]
+#               [ENV VAR=value...] [OWN_MAIN])
 # Builds one GoogleTest program and registers each of its tests with CTest.
 # LOCK names CTest resource locks, for tests that bind fixed protocol ports.
+# OWN_MAIN: the sources bring their own main (for example one that creates the
+# QCoreApplication whose event loop the tests pump).
 function(tsm_add_gtest target)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCK;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;LIBS;LOCK;LABELS;ENV" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
-    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest Threads::Threads)
+    if(NOT ARG_OWN_MAIN)
+        target_link_libraries(${target} PRIVATE GTest::gtest_main)
+    endif()
     set(props TIMEOUT 120)
     if(ARG_LOCK)
         list(APPEND props RESOURCE_LOCK "${ARG_LOCK}")
     endif()
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
+    endif()
+    if(ARG_ENV)
+        list(APPEND props ENVIRONMENT "${ARG_ENV}")
     endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
 endfunction()
