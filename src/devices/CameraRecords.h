@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Every Encode writes exactly the record's Size bytes at `out` (the caller provides them) and
-// nothing else. Plain values; no threading concerns.
+// Every Encode writes exactly the record's Size bytes (HeadSize for a segment head) at `out`,
+// which the caller provides, and nothing else. Plain values; no threading concerns.
 
 /// End-of-frame trailer, one per frame and stream.
 struct FrameTrailer

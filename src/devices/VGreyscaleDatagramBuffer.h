@@ -5,7 +5,6 @@
 
 #include "devices/CameraDataFormat.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -72,6 +71,8 @@ private:
     std::uint32_t m_BytesSent = 0;
     std::uint64_t m_DroppedItems = 0;
     std::size_t m_Fill = 0; // bytes used in m_Datagram
-    std::array<std::uint8_t, Capacity> m_Datagram{};
+    /// Exactly Capacity bytes, allocated once with the object (not inside it) so that
+    /// AddressSanitizer guards its end.
+    std::vector<std::uint8_t> m_Datagram = std::vector<std::uint8_t>(Capacity);
     std::vector<std::uint8_t> m_Oversized; // storage kept for items beyond Capacity
 };
