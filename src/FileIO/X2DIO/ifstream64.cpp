@@ -16,6 +16,7 @@ bool ifstream64::Open(const std::string& path)
     }
     m_Buffer.assign(static_cast<std::size_t>(std::min(m_BufferSize, m_FileSize)), 0);
     m_Buffer.shrink_to_fit();
+    ::posix_fadvise(m_File, 0, 0, POSIX_FADV_SEQUENTIAL);
     Seek(0);
     return true;
 }
@@ -122,6 +123,15 @@ void ifstream64::Fill(std::uint64_t position)
     if (got < wanted)
     {
         m_Flags |= kShortReadFlag;
+        return;
+    }
+    const std::uint64_t next = position + got;
+    if (next < m_FileSize)
+    {
+        ::posix_fadvise(
+            m_File, static_cast<off_t>(next),
+            static_cast<off_t>(std::min<std::uint64_t>(m_Buffer.size(), m_FileSize - next)),
+            POSIX_FADV_WILLNEED);
     }
 }
 

@@ -12,7 +12,8 @@
 
 /// Reads a file through one buffer. The buffer size is fixed at construction (whole MiB);
 /// memory is taken when a file is opened, at most the file's size, so a small file costs
-/// little even with a large buffer.
+/// little even with a large buffer. After each refill the system is asked to fetch the next
+/// buffer's worth in the background, so decoding one buffer overlaps reading the next.
 ///
 /// Seek and read rules (the readers rely on them):
 /// - Seek(p) at or beyond the file size empties the buffer and places it at the end; the
@@ -23,7 +24,7 @@
 ///   Once a flag is set, reads deliver nothing until ClearErrors.
 ///
 /// Not copyable. Not thread-safe: one thread at a time (the X2D and X1D holders serialise).
-class ifstream64 final : public fstream64, public IBinaryInputStream
+class ifstream64 final : public IBinaryInputStream, public fstream64
 {
 public:
     static constexpr std::uint32_t kDefaultBufferMiB = 2;
@@ -39,14 +40,34 @@ public:
 
     bool Read(void* destination, std::uint64_t count) override
     {
-        // The common case: all bytes are in the buffer.
+        // The common case: all bytes are in the buffer. (IBinaryInputStream is the first base,
+        // so the decoders' virtual calls reach this without an adjusting thunk.)
         if (m_Flags == 0 && count <= m_BufferFill - m_ReadOffset)
         {
-            if (count > 0)
+            const std::uint8_t* source = m_Buffer.data() + m_ReadOffset;
+            // The typed reads of the decoders: copies of a fixed size compile to moves.
+            switch (count)
             {
-                std::memcpy(destination, m_Buffer.data() + m_ReadOffset, count);
-                m_ReadOffset += static_cast<std::uint32_t>(count);
+            case 1:
+                std::memcpy(destination, source, 1);
+                break;
+            case 2:
+                std::memcpy(destination, source, 2);
+                break;
+            case 4:
+                std::memcpy(destination, source, 4);
+                break;
+            case 8:
+                std::memcpy(destination, source, 8);
+                break;
+            default:
+                if (count > 0)
+                {
+                    std::memcpy(destination, source, count);
+                }
+                break;
             }
+            m_ReadOffset += static_cast<std::uint32_t>(count);
             return m_File >= 0;
         }
         return ReadSlow(static_cast<std::uint8_t*>(destination), count);
