@@ -2,6 +2,7 @@
 
 #include "lumen/Log.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 
@@ -41,27 +42,53 @@ constexpr VLogLineFormat kLogLineFormats[] = {
 } // namespace
 
 VFakeDeviceManager::VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t localAddress,
-                                       uint32_t halAddress)
-    : VBroadcastReceiver(localAddress, halAddress), m_EventManager(eventManager)
+                                       uint32_t halAddress, VFakeDeviceManagerOptions options)
+    : VBroadcastReceiver(localAddress, halAddress), m_EventManager(eventManager),
+      m_DeviceServices(std::move(options.m_DeviceServices))
 {
-    Start(BROADCAST_CMD_PORT);
+    if (options.m_OpenReceiver)
+        Start(BROADCAST_CMD_PORT);
 }
 
 VFakeDeviceManager::~VFakeDeviceManager()
 {
-    // No dispatch may reach a device while it is being destroyed.
+    // No dispatch may reach a device while it is being taken down.
     Stop();
     std::vector<std::shared_ptr<IFakeDevice>> devices;
+    {
+        std::lock_guard lock(m_Lock);
+        devices = m_Devices;
+    }
+    // Outside the lock, which a ticking frame clock may be waiting for. Every
+    // clock stops before any device disconnects, so no device is ticked while
+    // it takes its connection down.
+    for (const std::shared_ptr<IFakeDevice>& device : devices)
+        device->StopSyncThread();
+    for (const std::shared_ptr<IFakeDevice>& device : devices)
+        device->Retire();
+
     std::vector<std::shared_ptr<VFakeZtCGClient>> streamClients;
     {
         std::lock_guard lock(m_Lock);
-        devices.swap(m_Devices);
         streamClients.swap(m_StreamClients);
+        m_Devices.clear();
     }
-    // Released outside the lock: a device's teardown joins its sync thread,
-    // which may be waiting for this lock in OnSyncTick.
+    // The last handles go here, outside the lock.
     devices.clear();
     streamClients.clear();
+}
+
+bool VFakeDeviceManager::LockUnless(Lock& lock, const std::atomic<bool>& abandon) const
+{
+    lock = Lock(m_Lock, std::defer_lock);
+    // The timed wait wakes as soon as the lock is free; the period only bounds how
+    // late a stop request is noticed.
+    while (!lock.try_lock_for(std::chrono::milliseconds(1)))
+    {
+        if (abandon.load())
+            return false;
+    }
+    return true;
 }
 
 uint32_t VFakeDeviceManager::GetDeviceCount() const
@@ -147,6 +174,52 @@ void VFakeDeviceManager::OnBroadcastCommand(const uint8_t* data, size_t length)
     std::fflush(stdout);
 
     std::lock_guard lock(m_Lock);
+    Dispatch(data, length);
+}
+
+bool VFakeDeviceManager::DispatchBroadcast(const uint8_t* data, size_t length,
+                                           const std::atomic<bool>& abandon)
+{
+    const std::string line = FormatBroadcastLogLine(data, length);
+    if (line.empty())
+        return false;
+    Lock lock;
+    if (!LockUnless(lock, abandon))
+        return false;
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+    Dispatch(data, length);
+    return true;
+}
+
+void VFakeDeviceManager::Dispatch(const uint8_t* data, size_t length)
+{
     for (const std::shared_ptr<IFakeDevice>& device : m_Devices)
         device->OnBroadcastCommand(data, length);
+}
+
+void VFakeDeviceManager::OnSyncTick(IFakeDevice* source)
+{
+    std::lock_guard lock(m_Lock);
+    TickOthers(source);
+}
+
+bool VFakeDeviceManager::OnSyncTick(IFakeDevice* source, const std::atomic<bool>& abandon)
+{
+    Lock lock;
+    if (!LockUnless(lock, abandon))
+        return false;
+    TickOthers(source);
+    return true;
+}
+
+void VFakeDeviceManager::TickOthers(IFakeDevice* source)
+{
+    for (const std::shared_ptr<IFakeDevice>& device : m_Devices)
+    {
+        if (device.get() != source)
+            device->OnMasterTick();
+    }
+    // The stream clients are handed the source's current frame once they exist
+    // (VFakeZtCGClient::OnFrameSent).
 }

@@ -2,9 +2,11 @@
 // receives the HAL's broadcast commands, logs them and hands them to every device.
 #pragma once
 
+#include "devices/IDeviceServices.h"
 #include "devices/IFakeDevice.h"
 #include "devices/VBroadcastReceiver.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,10 +17,23 @@
 class VEventManagerQt;
 class VFakeZtCGClient;
 
+/// How a device manager is set up beyond its addresses.
+struct VFakeDeviceManagerOptions
+{
+    /// Open the broadcast receiver on BROADCAST_CMD_PORT. Tests that dispatch
+    /// through OnBroadcastCommand directly turn it off and need no fixed port.
+    bool m_OpenReceiver = true;
+    /// Makes the shell and awake-and-alive sender of each device that connects;
+    /// null: devices connect without them.
+    std::shared_ptr<IDeviceServices> m_DeviceServices;
+};
+
 /// Owns every simulated device of a run (in creation order, which is also the
-/// order of every dispatch) and the latency stream clients. Each broadcast
-/// command from the HAL is logged on standard output and then handed to every
-/// device, in list order, under the manager's lock.
+/// order of every dispatch and tick) and the latency stream clients. Each
+/// broadcast command from the HAL is logged on standard output and then handed
+/// to every device, in list order, under the manager's lock. When the sync
+/// master's frame clock produces a frame, OnSyncTick has every other device
+/// produce one too.
 ///
 /// Datagrams too short for their command's family (BroadcastMinimumLength),
 /// empty ones included, are dropped: no log line, no dispatch. Devices therefore
@@ -26,21 +41,27 @@ class VFakeZtCGClient;
 ///
 /// Threading contract: construction, destruction, AddDevice, AddX1D, AddX2D on
 /// the main thread. OnBroadcastCommand on the broadcast receive thread or a
+/// master's sync thread (tests also call it on the main thread). OnSyncTick on a
 /// master's sync thread. Every operation that touches the lists holds m_Lock, a
-/// recursive mutex, for its whole duration (OnBroadcastCommand only around the
-/// dispatch, after the log line), so dispatches never overlap and a device may
-/// call back into the manager from inside one. Not copyable.
+/// recursive timed mutex, for its whole duration (OnBroadcastCommand only around
+/// the dispatch, after the log line), so dispatches and ticks never overlap and a
+/// device may call back into the manager from inside one. The lock is taken
+/// before any device lock. A sync thread waits for it through the variants that
+/// take a stop flag and gives up once the flag is set, so a thread that holds the
+/// lock may stop a device's frame clock. Not copyable.
 class VFakeDeviceManager : public VBroadcastReceiver
 {
 public:
     /// Addresses in network byte order; every device created later receives
-    /// them. `eventManager` is not owned and may be null until the event system
-    /// exists. Starts the broadcast receiver on BROADCAST_CMD_PORT at once, so
+    /// them. `eventManager` is not owned and may be null (devices then run their
+    /// parameter changes at once on the main thread and drop them elsewhere). By
+    /// default starts the broadcast receiver on BROADCAST_CMD_PORT at once, so
     /// commands may arrive before the constructor returns.
-    VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t localAddress, uint32_t halAddress);
-    /// Stops the receiver, then takes the device and stream-client lists out
-    /// under the lock and releases them after it, so that a device's teardown
-    /// may wait for a thread that is waiting for the lock.
+    VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t localAddress, uint32_t halAddress,
+                       VFakeDeviceManagerOptions options = {});
+    /// Stops the receiver; stops every device's frame clock, then retires every
+    /// device (disconnects it), all outside the lock; then takes the device and
+    /// stream-client lists out under the lock and releases them after it.
     ~VFakeDeviceManager() override;
 
     uint32_t GetDeviceCount() const;
@@ -61,18 +82,42 @@ public:
     /// Also called directly by a master device for its local sync broadcast.
     void OnBroadcastCommand(const uint8_t* data, size_t length) override;
 
+    /// As OnBroadcastCommand, but gives up before the log line when `abandon`
+    /// becomes true while waiting for the lock (a sync thread asked to stop);
+    /// returns whether the datagram was dispatched. The log line is printed under
+    /// the lock.
+    bool DispatchBroadcast(const uint8_t* data, size_t length, const std::atomic<bool>& abandon);
+
+    /// A master's frame clock has produced a frame: every other device, in list
+    /// order, produces its next one (IFakeDevice::OnMasterTick; devices that are
+    /// not connected skip it). Called on `source`'s sync thread.
+    void OnSyncTick(IFakeDevice* source);
+    /// As OnSyncTick, but gives up (false, nothing ticked) when `abandon` becomes
+    /// true while waiting for the lock.
+    bool OnSyncTick(IFakeDevice* source, const std::atomic<bool>& abandon);
+
     /// The log line for a datagram, with its line end, exactly as printed; empty
     /// when the datagram is too short for its command and would be dropped.
     static std::string FormatBroadcastLogLine(const uint8_t* data, size_t length);
 
     VEventManagerQt* GetEventManager() const { return m_EventManager; }
+    /// The factory of the devices' connection parts, or null. Any thread.
+    IDeviceServices* GetDeviceServices() const { return m_DeviceServices.get(); }
 
 private:
-    VEventManagerQt* const m_EventManager;
+    using Lock = std::unique_lock<std::recursive_timed_mutex>;
 
-    /// Guards m_Devices and m_StreamClients; held across dispatch. Taken before
-    /// any device lock.
-    mutable std::recursive_mutex m_Lock;
+    /// Takes m_Lock unless `abandon` is set first; false (not locked) then.
+    bool LockUnless(Lock& lock, const std::atomic<bool>& abandon) const;
+    void Dispatch(const uint8_t* data, size_t length);
+    void TickOthers(IFakeDevice* source);
+
+    VEventManagerQt* const m_EventManager;
+    const std::shared_ptr<IDeviceServices> m_DeviceServices;
+
+    /// Guards m_Devices and m_StreamClients; held across dispatch and ticks.
+    /// Taken before any device lock.
+    mutable std::recursive_timed_mutex m_Lock;
     std::vector<std::shared_ptr<IFakeDevice>> m_Devices;
     std::vector<std::shared_ptr<VFakeZtCGClient>> m_StreamClients;
 };
