@@ -134,6 +134,17 @@ std::string VJsonWriter::FormatNumber(double value)
     return std::string(buffer, result.ptr);
 }
 
+std::string VJsonWriter::FormatNumber(float value)
+{
+    if (!std::isfinite(value))
+    {
+        return "null";
+    }
+    char buffer[32];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    return std::string(buffer, result.ptr);
+}
+
 bool VJsonWriter::BeforeValue()
 {
     if (m_Stack.empty())
@@ -168,11 +179,20 @@ bool VJsonWriter::BeforeValue()
 
 void VJsonWriter::NewLine(std::size_t depth)
 {
-    if (m_Indent > 0)
+    if (m_Indent <= 0)
     {
-        m_Text += '\n';
-        m_Text.append(depth * static_cast<std::size_t>(m_Indent), ' ');
+        return;
     }
+    if (!m_Stack.empty() && m_Stack.back().Inline)
+    {
+        if (m_Stack.back().HasMembers && m_Text.back() == ',')
+        {
+            m_Text += ' ';
+        }
+        return;
+    }
+    m_Text += '\n';
+    m_Text.append(depth * static_cast<std::size_t>(m_Indent), ' ');
 }
 
 VJsonWriter& VJsonWriter::Raw(std::string_view text)
@@ -184,23 +204,25 @@ VJsonWriter& VJsonWriter::Raw(std::string_view text)
     return *this;
 }
 
-VJsonWriter& VJsonWriter::BeginObject()
+void VJsonWriter::Open(Container kind, char opener, Layout layout)
 {
     if (BeforeValue())
     {
-        m_Text += '{';
-        m_Stack.push_back({Container::Object});
+        const bool inside = !m_Stack.empty() && m_Stack.back().Inline;
+        m_Text += opener;
+        m_Stack.push_back({kind, inside || layout == Layout::Inline});
     }
+}
+
+VJsonWriter& VJsonWriter::BeginObject(Layout layout)
+{
+    Open(Container::Object, '{', layout);
     return *this;
 }
 
-VJsonWriter& VJsonWriter::BeginArray()
+VJsonWriter& VJsonWriter::BeginArray(Layout layout)
 {
-    if (BeforeValue())
-    {
-        m_Text += '[';
-        m_Stack.push_back({Container::Array});
-    }
+    Open(Container::Array, '[', layout);
     return *this;
 }
 
@@ -212,8 +234,9 @@ VJsonWriter& VJsonWriter::Close(Container kind, char closer)
         return *this;
     }
     const bool hadMembers = m_Stack.back().HasMembers;
+    const bool wasInline = m_Stack.back().Inline;
     m_Stack.pop_back();
-    if (hadMembers)
+    if (hadMembers && !wasInline)
     {
         NewLine(m_Stack.size());
     }
@@ -257,6 +280,11 @@ VJsonWriter& VJsonWriter::String(std::string_view text)
 }
 
 VJsonWriter& VJsonWriter::Number(double value)
+{
+    return Raw(FormatNumber(value));
+}
+
+VJsonWriter& VJsonWriter::Number(float value)
 {
     return Raw(FormatNumber(value));
 }

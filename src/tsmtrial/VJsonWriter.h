@@ -23,15 +23,25 @@ public:
     /// `indent`: spaces per level; 0 writes everything on one line.
     explicit VJsonWriter(int indent = 0) : m_Indent(indent) {}
 
-    VJsonWriter& BeginObject();
+    /// How an indented writer lays out a container: members on lines of their own, or all
+    /// on the line where the container opens (for short tuples such as [x, y]).
+    enum class Layout : std::uint8_t
+    {
+        Lines,
+        Inline
+    };
+
+    VJsonWriter& BeginObject(Layout layout = Layout::Lines);
     VJsonWriter& EndObject();
-    VJsonWriter& BeginArray();
+    VJsonWriter& BeginArray(Layout layout = Layout::Lines);
     VJsonWriter& EndArray();
     /// The key of the next object member.
     VJsonWriter& Key(std::string_view key);
 
     VJsonWriter& String(std::string_view text);
     VJsonWriter& Number(double value);
+    /// A single-precision value in the shortest form that reads back to the same float.
+    VJsonWriter& Number(float value);
     VJsonWriter& Integer(std::int64_t value);
     VJsonWriter& Unsigned(std::uint64_t value);
     VJsonWriter& Bool(bool value);
@@ -47,6 +57,7 @@ public:
     static std::string Quote(std::string_view text);
     /// The shortest decimal form that reads back to `value`; "null" when not finite.
     static std::string FormatNumber(double value);
+    static std::string FormatNumber(float value);
 
 private:
     enum class Container : std::uint8_t
@@ -57,13 +68,16 @@ private:
     struct VLevel
     {
         Container Kind;
+        bool Inline = false; // set for inline containers and everything inside them
         bool HasMembers = false;
         bool KeyPending = false; // an object member's key was written, its value is due
     };
 
     /// Writes what goes before a value (comma, newline and indent); false on misuse.
     bool BeforeValue();
+    /// A line break and the indent of `depth`, or a blank inside inline containers.
     void NewLine(std::size_t depth);
+    void Open(Container kind, char opener, Layout layout);
     VJsonWriter& Raw(std::string_view text);
     VJsonWriter& Close(Container kind, char closer);
 

@@ -3,6 +3,8 @@
 #include "FileIO/X2DIO/VStartTimecodeHeader.h"
 #include "timecode/VTimecode.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -107,7 +109,15 @@ VTrialInfo VX2DTrialReader::GetInfo() const
     double rate = 0.0;
     m_Import.GetCameraInfo(info.Cameras, rate);
     info.CameraNames = m_Import.GetCameraNames();
-    info.FrameRate = rate;
+    const std::vector<VCustomHeaderBlock>& blocks = impl.GetCustomHeaderBlocks();
+    const bool hasCameraInfo =
+        std::any_of(blocks.begin(), blocks.end(),
+                    [](const VCustomHeaderBlock& block)
+                    { return block.HeaderId == VCameraInfoHeader::kHeaderId; });
+    if (m_Opened && hasCameraInfo)
+    {
+        info.FrameRate = rate;
+    }
     if (const auto* header = dynamic_cast<const VStartTimecodeHeader*>(
             impl.GetCustomHeader(VStartTimecodeHeader::kHeaderId)))
     {

@@ -1,0 +1,60 @@
+// The frame clock of a sync master: one thread that runs the device's ticks and
+// sleeps to each frame's release time.
+#pragma once
+
+#include "devices/VFakeDevice.h"
+#include "devices/VFramePacer.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+/// Runs VFakeDevice::Tick in a loop on its own thread ("tsm-sync") until asked
+/// to stop. Construction starts the thread; destruction asks it to stop, wakes
+/// it and joins it. Sleeps are absolute deadlines on the monotonic clock, taken
+/// on a condition variable together with the stop flag, so a stop request ends
+/// any wait at once. Each instance starts a fresh release schedule.
+///
+/// Threading: construct and destroy on the main thread, under the device's
+/// sync-thread lock; never destroy it on its own thread. RequestStop and
+/// IsStopRequested on any thread; WaitUntil, WaitFor and GetPacer on the sync
+/// thread only. Not copyable.
+class VFakeDevice::VSyncThread
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit VSyncThread(VFakeDevice& device);
+    ~VSyncThread();
+    VSyncThread(const VSyncThread&) = delete;
+    VSyncThread& operator=(const VSyncThread&) = delete;
+
+    /// Sets the stop flag and wakes the thread. Any thread; idempotent.
+    void RequestStop();
+    bool IsStopRequested() const { return m_Stop.load(); }
+    /// The stop flag, for waits elsewhere that must give up when it is set.
+    const std::atomic<bool>& GetStopFlag() const { return m_Stop; }
+
+    /// Sleeps until `deadline` on the monotonic clock; false (at once) when a stop
+    /// is requested. Sync thread.
+    bool WaitUntil(Clock::time_point deadline);
+    bool WaitFor(Clock::duration timeout) { return WaitUntil(Clock::now() + timeout); }
+
+    /// The release schedule of this run. Sync thread.
+    VFramePacer& GetPacer() { return m_Pacer; }
+
+    /// Whether the calling thread is this sync thread.
+    bool IsCurrentThread() const { return std::this_thread::get_id() == m_Thread.get_id(); }
+
+private:
+    void Run();
+
+    VFakeDevice& m_Device;
+    std::atomic<bool> m_Stop{false};
+    std::mutex m_WakeLock; // pairs with m_Wake; m_Stop is set under it
+    std::condition_variable m_Wake;
+    VFramePacer m_Pacer;  // sync thread only
+    std::thread m_Thread; // last: starts once everything above exists
+};

@@ -1,0 +1,323 @@
+// The frame clock: the master's sync broadcast, the frames of the other devices,
+// prompt stops from every direction and teardown while frames run.
+#include "devices/VSyncThread.h"
+
+#include "DeviceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+
+using namespace device_test;
+using namespace std::chrono_literals;
+
+namespace
+{
+
+/// Number of threads of this process named "tsm-sync".
+int CountSyncThreads()
+{
+    int count = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr)
+        return -1;
+    while (dirent* entry = readdir(tasks))
+    {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "tsm-sync")
+            ++count;
+    }
+    closedir(tasks);
+    return count;
+}
+
+/// Runs `action` on the calling thread and returns how long it took.
+template <class TAction> Clock::duration Timed(TAction action)
+{
+    const auto start = Clock::now();
+    action();
+    return Clock::now() - start;
+}
+
+/// Runs `action` on the calling thread under a watchdog that ends the test
+/// program when it has not finished after `limit` (a deadlock cannot be
+/// recovered from).
+template <class TAction>
+void FinishesWithin(std::chrono::seconds limit, TAction action, const char* what)
+{
+    std::promise<void> finished;
+    std::thread watchdog(
+        [&, done = finished.get_future()]
+        {
+            if (done.wait_for(limit) != std::future_status::ready)
+            {
+                std::fprintf(stderr, "%s did not finish within %lld s (deadlock?)\n", what,
+                             static_cast<long long>(limit.count()));
+                std::_Exit(1);
+            }
+        });
+    action();
+    finished.set_value();
+    watchdog.join();
+}
+
+/// Index of the first record with frame `frame`, or -1.
+long FindFrame(const std::vector<VFrameRecord>& frames, uint32_t frame)
+{
+    for (size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].m_Frame == frame)
+            return static_cast<long>(i);
+    return -1;
+}
+
+/// A frame period plus the allowance for a stop.
+constexpr auto kStopAllowance = 10ms;
+
+} // namespace
+
+TEST_F(DeviceFixture, OnSyncTickHasEveryOtherConnectedDeviceProduceItsNextFrame)
+{
+    auto source = AddDevice(1);
+    auto first = AddDevice(2);
+    auto offline = AddDevice(3);
+    auto second = AddDevice(4);
+    for (const auto& device : {source, first, second})
+        ASSERT_TRUE(Connect(*device));
+    Dispatch({0x00010001, 41});
+
+    m_Manager->OnSyncTick(source.get());
+    m_Manager->OnSyncTick(source.get());
+    for (const auto& device : {first, second})
+    {
+        const std::vector<VFrameRecord> frames = device->Frames();
+        ASSERT_EQ(frames.size(), 2u);
+        EXPECT_EQ(frames[0].m_Frame, 41u);
+        EXPECT_EQ(frames[0].m_Previous, 0u);
+        EXPECT_EQ(frames[1].m_Frame, 42u);
+        EXPECT_EQ(frames[1].m_Previous, 41u);
+        EXPECT_EQ(device->GetCurrentFrameNumber(), 42u);
+        EXPECT_EQ(device->GetNextFrameNumber(), 43u);
+    }
+    EXPECT_TRUE(first->Frames()[0].m_Time <= second->Frames()[0].m_Time) << "list order";
+    EXPECT_EQ(source->FrameCount(), 0u) << "the source produces its own frame";
+    EXPECT_EQ(offline->FrameCount(), 0u) << "a device that is not connected produces nothing";
+}
+
+TEST_F(DeviceFixture, MasterThenFrameNumberSyncsEveryConnectedDevice)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    auto cameraA = AddDevice(1);
+    auto cameraB = AddDevice(2);
+    auto offline = AddDevice(3);
+    for (const auto& device : {unit, cameraA, cameraB})
+        ASSERT_TRUE(Connect(*device));
+
+    testing::internal::CaptureStdout();
+    // 10 Hz: after each frame the clock sleeps for 100 ms, a calm moment to
+    // change the frame number in.
+    Dispatch({0x00030005, 0x02000001, 0, 10, 0, 0});
+    ASSERT_EQ(SyncModeOf(*unit), 2);
+    ASSERT_TRUE(cameraA->WaitForFrames([](const auto& frames) { return frames.size() >= 2; }))
+        << "the master does not tick the other devices";
+    Dispatch({0x00070001, 1000});
+    EXPECT_TRUE(unit->IsSyncPending()) << "the master marks its sync with the new number";
+    EXPECT_EQ(unit->GetNextFrameNumber(), 1000u);
+    for (const auto& device : {unit, cameraA, cameraB})
+        ASSERT_TRUE(
+            device->WaitForFrames([](const auto& frames) { return FindFrame(frames, 1002) >= 0; }))
+            << "device " << device->GetDeviceId() << " never reached frame 1002";
+    Dispatch({0x00030005, 0xFFFFFFFF, 0, 10, 0, 0});
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    const std::string output = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(CountLinesContaining(output, "33554433: Broadcasting sync at 1000 frames (currently "
+                                           "at 1000, previous "),
+              1u)
+        << output;
+    EXPECT_EQ(CountLines(output, "Received broadcast command: 00010001 (BROADCAST_CMD_SYNC, "
+                                 "frame = 1000)"),
+              1u)
+        << output;
+    // The MASTER marked a sync too: the first tick broadcast frame 0.
+    EXPECT_EQ(CountLines(output, "33554433: Broadcasting sync at 0 frames (currently at 0, "
+                                 "previous 0)"),
+              1u)
+        << output;
+
+    for (const auto& device : {unit, cameraA, cameraB})
+    {
+        SCOPED_TRACE(device->GetDeviceId());
+        const std::vector<VFrameRecord> frames = device->Frames();
+        const long at = FindFrame(frames, 1000);
+        ASSERT_GE(at, 1);
+        // Every device counted 0, 1, ... up to the change and 1000, 1001, ... after it.
+        for (long i = 0; i < at; ++i)
+            EXPECT_EQ(frames[i].m_Frame, static_cast<uint32_t>(i));
+        EXPECT_EQ(frames[at].m_Previous, frames[at - 1].m_Frame);
+        for (size_t i = at + 1; i < frames.size(); ++i)
+        {
+            EXPECT_EQ(frames[i].m_Frame, frames[i - 1].m_Frame + 1);
+            EXPECT_EQ(frames[i].m_Previous, frames[i - 1].m_Frame);
+        }
+    }
+    // All produced the same frames in step.
+    EXPECT_EQ(FindFrame(unit->Frames(), 1000), FindFrame(cameraA->Frames(), 1000));
+    EXPECT_EQ(FindFrame(unit->Frames(), 1000), FindFrame(cameraB->Frames(), 1000));
+    EXPECT_EQ(offline->FrameCount(), 0u) << "a device that is not connected produces no frames";
+}
+
+TEST_F(DeviceFixture, SetFrameSyncsWithExactlyTheRequestedNumber)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    auto camera = AddDevice(1);
+    for (const auto& device : {unit, camera})
+        ASSERT_TRUE(Connect(*device));
+    Dispatch({0x00030005, 0x02000001, 0, 10, 0, 0});
+    ASSERT_TRUE(camera->WaitForFrames([](const auto& frames) { return frames.size() >= 2; }));
+
+    testing::internal::CaptureStdout();
+    // As the shell's "setframe" does, from its own thread.
+    std::thread shell([&] { unit->RequestFrameNumber(500); });
+    shell.join();
+    ASSERT_TRUE(EventTest::PumpUntil([&] { return unit->GetParamOr("FrameNumber", 0) == 500; }));
+    ASSERT_TRUE(
+        camera->WaitForFrames([](const auto& frames) { return FindFrame(frames, 501) >= 0; }));
+    // The same number again: the parameter does not change, the sync is still due.
+    unit->RequestFrameNumber(500);
+    EXPECT_TRUE(unit->IsSyncPending());
+    EXPECT_EQ(unit->GetNextFrameNumber(), 500u);
+    ASSERT_TRUE(camera->WaitForFrames(
+        [](const auto& frames)
+        {
+            return std::count_if(frames.begin(), frames.end(),
+                                 [](const VFrameRecord& record)
+                                 { return record.m_Frame == 500; }) == 2;
+        }))
+        << "the second request did not bring every device back to frame 500";
+    Dispatch({0x00030005, 0xFFFFFFFF, 0, 10, 0, 0});
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(CountLinesContaining(output, "Broadcasting sync at 500 frames (currently at 500, "),
+              2u)
+        << output;
+}
+
+TEST_F(DeviceFixture, OneMasterRunsOneSyncThread)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    ASSERT_TRUE(Connect(*unit));
+    EXPECT_EQ(CountSyncThreads(), 0);
+    testing::internal::CaptureStdout();
+    Dispatch({0x00030005, 0x02000001, 0, 100, 0, 0});
+    Dispatch({0x00030005, 0x02000001, 0, 200, 0, 0});
+    unit->SetParam("SyncMode", int32_t{2});
+    EXPECT_EQ(CountSyncThreads(), 1);
+    // The shell's "syncmode slave", then "master" again: a new clock.
+    unit->SetParam("SyncMode", int32_t{0});
+    EXPECT_EQ(CountSyncThreads(), 0);
+    unit->SetParam("SyncMode", int32_t{2});
+    EXPECT_EQ(CountSyncThreads(), 1);
+    // Not connected: no clock, whatever the sync mode says.
+    ASSERT_TRUE(Connect(*unit, false));
+    EXPECT_EQ(CountSyncThreads(), 0);
+    unit->SetParam("SyncMode", int32_t{0});
+    unit->SetParam("SyncMode", int32_t{2});
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_EQ(CountSyncThreads(), 0);
+    std::fputs(testing::internal::GetCapturedStdout().c_str(), stdout);
+}
+
+TEST_F(DeviceFixture, TheClockStopsWithinAFramePeriodFromEveryDirection)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    auto camera = AddDevice(1);
+    for (const auto& device : {unit, camera})
+        ASSERT_TRUE(Connect(*device));
+    testing::internal::CaptureStdout();
+
+    // 10 Hz: one period is 100 ms. Becoming a slave through a MASTER for another device.
+    Dispatch({0x00030005, 0x02000001, 0, 10, 0, 0});
+    ASSERT_TRUE(camera->WaitForFrames([](const auto& frames) { return !frames.empty(); }));
+    auto took = Timed([&] { Dispatch({0x00030005, 1, 0, 10, 0, 0}); });
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_LT(took, 100ms + kStopAllowance) << "stop on losing mastership";
+
+    // Disconnecting the master.
+    Dispatch({0x00030005, 0x02000001, 0, 10, 0, 0});
+    ASSERT_TRUE(unit->IsSyncThreadRunning());
+    took = Timed([&] { ASSERT_TRUE(Connect(*unit, false)); });
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_LT(took, 100ms + kStopAllowance) << "stop on disconnect";
+    ASSERT_TRUE(Connect(*unit));
+
+    // A RESET of a fast master, handled on this thread while it holds the
+    // manager's lock, which the clock wants for every tick.
+    for (int round = 0; round < 20; ++round)
+    {
+        Dispatch({0x00030005, 0x02000001, 0, 2000, 0, 0});
+        ASSERT_TRUE(unit->IsSyncThreadRunning());
+        std::this_thread::sleep_for(2ms);
+        FinishesWithin(
+            5s,
+            [&] {
+                Dispatch({0x00020001, 0x02000001});
+            },
+            "a RESET of the running master");
+        EXPECT_FALSE(unit->IsSyncThreadRunning());
+        ASSERT_TRUE(unit->GetParamOr("Connected", false));
+    }
+
+    // A rate of 0 releases nothing and still stops at once.
+    camera->ClearFrames();
+    Dispatch({0x00030005, 0x02000001, 0, 0, 0, 0});
+    ASSERT_TRUE(unit->IsSyncThreadRunning());
+    EXPECT_FALSE(camera->WaitForFrames([](const auto& frames) { return !frames.empty(); }, 300ms))
+        << "a master at 0 Hz produced frames";
+    took = Timed([&] { Dispatch({0x00030005, 0xFFFFFFFF, 0, 0, 0, 0}); });
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_LT(took, kStopAllowance) << "stop of a clock without rate";
+    // A rate that becomes usable again starts releasing frames.
+    Dispatch({0x00030005, 0x02000001, 0, 0, 0, 0});
+    unit->SetParam("SystemFrameRate", 100.0);
+    EXPECT_TRUE(camera->WaitForFrames([](const auto& frames) { return frames.size() >= 3; }))
+        << "the clock did not resume at 100 Hz";
+    std::fputs(testing::internal::GetCapturedStdout().c_str(), stdout);
+}
+
+TEST_F(DeviceFixture, TeardownWhileTheClockRunsNeverDeadlocks)
+{
+    for (int round = 0; round < 10; ++round)
+    {
+        auto manager = MakeManager();
+        auto unit = AddDeviceTo(*manager, 0x02000001u, 2);
+        auto cameraA = AddDeviceTo(*manager, 1);
+        auto cameraB = AddDeviceTo(*manager, 2);
+        for (const auto& device : {unit, cameraA, cameraB})
+            ASSERT_TRUE(Connect(*device));
+        testing::internal::CaptureStdout();
+        const std::vector<uint8_t> master = Datagram({0x00030005, 0x02000001, 0, 2000, 0, 0});
+        manager->OnBroadcastCommand(master.data(), master.size());
+        ASSERT_TRUE(cameraB->WaitForFrames([](const auto& frames) { return frames.size() >= 5; }));
+        FinishesWithin(
+            5s, [&] { manager.reset(); }, "destroying the manager");
+        testing::internal::GetCapturedStdout();
+        EXPECT_FALSE(unit->IsSyncThreadRunning());
+        for (const auto& device : {unit, cameraA, cameraB})
+        {
+            EXPECT_EQ(device->m_Disconnects, 1) << "every device is disconnected on teardown";
+            EXPECT_FALSE(device->GetParamOr("Connected", true));
+        }
+        EXPECT_EQ(m_Services->m_ShellsAlive, 0);
+        // No frame after the teardown.
+        const size_t frames = cameraA->FrameCount();
+        std::this_thread::sleep_for(5ms);
+        EXPECT_EQ(cameraA->FrameCount(), frames);
+    }
+}
