@@ -618,3 +618,29 @@ TEST(X2DImport, MessagesGoToTheLog)
     EXPECT_NE(text.str().find("Cannot read X2D files of version 9."), std::string::npos)
         << text.str();
 }
+
+TEST(X2DImport, FrameInfoItemWithFieldsIsReadPast)
+{
+    VTempDir dir;
+    ASSERT_TRUE(dir.IsValid());
+    const std::string path = dir.File("trial.x2d");
+    VX2DExportSettings settings = Settings(3, {1, 2});
+    settings.FrameInfoFormat.AddField(0x0101, 3);
+    settings.FrameInfoFormat.AddField(0x0102, VDataFormatField::kVariableSize);
+    WriteTrial(path, settings, 3);
+
+    VX2DImport import;
+    ASSERT_TRUE(import.Open(path, false));
+    ASSERT_TRUE(import.GetImpl().HasFrameInfoFormat());
+    EXPECT_EQ(import.GetImpl().GetFrameInfoFormat(), settings.FrameInfoFormat);
+    VFrames read;
+    for (std::uint32_t f = 0; f < 3; ++f)
+    {
+        ASSERT_TRUE(
+            import.ReadFrame(f, &read.Centroids, &read.Tracks, &read.Greyscale, &read.Edges));
+        VFrames expected;
+        FillFrames(expected, 2, f);
+        ExpectSameContents(expected, read);
+    }
+    EXPECT_EQ(NameOf(read.Centroids, 1), "zt:2");
+}
