@@ -239,6 +239,8 @@ VX2DTrialGenerator::VX2DTrialGenerator(const VX2DGeneratorSettings& settings) : 
     Reset();
 }
 
+VX2DTrialGenerator::~VX2DTrialGenerator() = default;
+
 void VX2DTrialGenerator::BuildScene()
 {
     const VCameraModel& model = *FindCameraModel(m_Settings.Model);

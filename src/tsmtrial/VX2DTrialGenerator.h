@@ -64,6 +64,7 @@ public:
     explicit VX2DTrialGenerator(const VX2DGeneratorSettings& settings);
     VX2DTrialGenerator(const VX2DTrialGenerator&) = delete;
     VX2DTrialGenerator& operator=(const VX2DTrialGenerator&) = delete;
+    ~VX2DTrialGenerator();
 
     const VX2DGeneratorSettings& GetSettings() const { return m_Settings; }
     /// The camera records written to the file's camera information.

@@ -1,0 +1,195 @@
+// Helpers of the tsmtrial tests: a temporary folder, file bytes, frame snapshots of the
+// generator's frames, and a copy of a trial with one centroid moved.
+#pragma once
+
+#include "FileIO/ByteCodec.h"
+#include "FileIO/VCentroidFrame.h"
+#include "FileIO/VCentroidTrackFrame.h"
+#include "FileIO/VEdgePairFrame.h"
+#include "FileIO/VGreyscaleBlobFrame.h"
+#include "FileIO/X2DIO/VStartTimecodeHeader.h"
+#include "FileIO/X2DIO/VX2DExport.h"
+#include "FileIO/X2DIO/VX2DImport.h"
+#include "tsmtrial/TrialSnapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace TsmtrialTest
+{
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class VTempDir
+{
+public:
+    VTempDir()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tsmtrial-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+        {
+            m_Path = pattern;
+        }
+    }
+    ~VTempDir()
+    {
+        std::error_code ignored;
+        if (!m_Path.empty())
+        {
+            std::filesystem::remove_all(m_Path, ignored);
+        }
+    }
+    VTempDir(const VTempDir&) = delete;
+    VTempDir& operator=(const VTempDir&) = delete;
+
+    bool IsValid() const { return !m_Path.empty(); }
+    std::string File(const std::string& name) const { return (m_Path / name).string(); }
+    /// The names of the files in the folder.
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_Path))
+        {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+private:
+    std::filesystem::path m_Path;
+};
+
+inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+/// Overwrites `width` bytes at `position` of the file with `value`, little-endian.
+inline void PatchFile(const std::string& path, std::uint64_t position, std::uint64_t value,
+                      std::size_t width)
+{
+    std::vector<std::uint8_t> bytes = ReadBytes(path);
+    ASSERT_LE(position + width, bytes.size()) << "patch beyond the end of " << path;
+    LittleEndian::StoreUnsigned(bytes.data() + position, value, width);
+    WriteBytes(path, bytes);
+}
+
+/// The generator's frames as the tool's snapshot, camera by camera.
+inline VTrialFrame Snapshot(std::uint32_t index, std::uint32_t frameNumber,
+                            const VCentroidFrame& centroids, const VCentroidTrackFrame& tracks,
+                            const VGreyscaleBlobFrame& greyscale, const VEdgePairFrame& edges)
+{
+    VTrialFrame frame;
+    frame.Index = index;
+    frame.FrameNumber = frameNumber;
+    frame.Ok = true;
+    frame.Cameras.resize(centroids.Count());
+    for (std::uint32_t d = 0; d < centroids.Count(); ++d)
+    {
+        VTrialCameraFrame& camera = frame.Cameras[d];
+        const VCentroidSet& c = *centroids.GetSetDirect(d);
+        camera.Name = c.Name().Str();
+        camera.CameraValue = c.GetCameraValue();
+        for (std::uint32_t i = 0; i < c.Count(); ++i)
+        {
+            const ICentroidData* data = nullptr;
+            c.GetData(&data, nullptr, nullptr);
+            camera.Centroids.push_back(data[i]);
+        }
+        const VCentroidTrackSet& t = *tracks.GetSetDirect(d);
+        const ICentroidTrackData* trackData = nullptr;
+        std::uint32_t trackCount = 0;
+        t.GetData(&trackData, &trackCount);
+        camera.Tracks.assign(trackData, trackData + trackCount);
+        const VGreyscaleBlobSet& g = *greyscale.GetSetDirect(d);
+        camera.InfoByte = g.GetInfoByte();
+        for (std::uint32_t b = 0; b < g.Count(); ++b)
+        {
+            const IGreyscaleBlobData* blob = nullptr;
+            g.GetItemData(b, &blob);
+            VTrialBlob out;
+            out.Flag = blob->BlobFlag;
+            for (std::uint16_t l = 0; l < blob->LineCount; ++l)
+            {
+                const IGreyscaleLineData& line = blob->Lines[l];
+                out.Lines.push_back(
+                    {line.Coord0, line.Coord1,
+                     std::vector<std::uint8_t>(line.Pixels, line.Pixels + line.PixelCount)});
+            }
+            camera.Blobs.push_back(out);
+        }
+        const VEdgePairSet& e = *edges.GetSetDirect(d);
+        const IEdgePairData* edgeData = nullptr;
+        std::uint32_t edgeCount = 0;
+        e.GetData(&edgeData, &edgeCount);
+        camera.Edges.assign(edgeData, edgeData + edgeCount);
+    }
+    return frame;
+}
+
+/// Copies the X2D trial `source` to `target`, adding `dx` pixels to X of centroid `centroid`
+/// of camera `camera` in frame `frameIndex`. Everything else stays as it was.
+inline bool CopyX2DWithMovedCentroid(const std::string& source, const std::string& target,
+                                     std::uint32_t frameIndex, std::uint32_t camera,
+                                     std::uint32_t centroid, double dx)
+{
+    VX2DImport reader;
+    if (!reader.Open(source, false))
+    {
+        return false;
+    }
+    VX2DExportSettings settings;
+    settings.Version = reader.GetImpl().GetVersion();
+    reader.GetCameraInfo(settings.Cameras, settings.SystemFrameRate);
+    if (const auto* header = dynamic_cast<const VStartTimecodeHeader*>(
+            reader.GetImpl().GetCustomHeader(VStartTimecodeHeader::kHeaderId)))
+    {
+        settings.StartTimecode = header->GetText();
+    }
+    VX2DExport writer;
+    if (!writer.Open(target, settings))
+    {
+        return false;
+    }
+    VCentroidFrame centroids;
+    VCentroidTrackFrame tracks;
+    VGreyscaleBlobFrame greyscale;
+    VEdgePairFrame edges;
+    for (std::uint32_t i = 0; i < reader.GetImpl().GetIndexTable().Count(); ++i)
+    {
+        if (!reader.ReadFrame(i, &centroids, &tracks, &greyscale, &edges))
+        {
+            return false;
+        }
+        if (i == frameIndex)
+        {
+            ICentroidData* data = nullptr;
+            if (!centroids.GetSetDirect(camera)->GetItemData(centroid, &data))
+            {
+                return false;
+            }
+            data->X += dx;
+        }
+        if (!writer.WriteFrame(reader.GetFrameNumber(i), &centroids, &tracks, &greyscale, &edges))
+        {
+            return false;
+        }
+    }
+    return writer.Close();
+}
+
+} // namespace TsmtrialTest
