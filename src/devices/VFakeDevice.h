@@ -5,6 +5,8 @@
 
 #include "devices/IDeviceServices.h"
 #include "devices/IFakeDevice.h"
+#include "devices/IShellDevice.h"
+#include "devices/VDataOutSocketSink.h"
 #include "devices/VFakeZtParamObserver.h"
 #include "net/VDataOutSocket.h"
 #include "params/IDestroyable.h"
@@ -87,7 +89,7 @@ class VFakeDeviceManager;
 /// Retire() yourself before releasing a device: the frame clock and the shell
 /// call virtual operations, which must not run while a derived part is being
 /// destroyed. The manager must outlive its devices. Not copyable.
-class VFakeDevice : public IFakeDevice
+class VFakeDevice : public IFakeDevice, public IShellDevice
 {
 public:
     class VSyncThread; // VSyncThread.h
@@ -216,6 +218,25 @@ public:
     void StopSyncThread() override;
     void Retire() override;
 
+    // Shell side, in VFakeDeviceShell.cpp.
+    /// Prints "%d: Telnet reply sent at %d\n" and gives the banner word "FakeZtDevice".
+    /// The shell's listener thread.
+    void GetGreeting(std::string& text) override;
+    /// The command interpreter of the shell's receive thread. Ignores every line while
+    /// "Connected" is false. Otherwise prints "%d: Command: %s\n", runs the first generic
+    /// word that `line` begins with ("portset", "datadisable", "setframe", "syncmode",
+    /// "notify", plain prefixes in this order) or hands the line to OnTelnetCommand, and
+    /// prints "%d:  Reply: %s\n" when `reply` is not empty. A number that does not read
+    /// ("portset abc", "notify" without its fields) skips the action.
+    void ProcessCommand(const std::string& line, std::string& reply) override;
+    /// Sends the status datagram at `packet` (`capacity` bytes available) to the data target
+    /// when the data-out socket is open: fills in the host tag (offset 6) and the device id
+    /// (offset 8) and sends as many bytes as its length field says (24, 28, 32). Holds the
+    /// data lock. A datagram the socket keeps refusing after a few short retries is dropped.
+    /// False when not sent (socket closed, length field below the header or beyond
+    /// `capacity`, dropped). Any thread.
+    bool SendStatus(uint8_t* packet, size_t capacity);
+
 protected:
     /// Takes ownership of `params` (released with Destroy; made by the class from
     /// its definition list, which must outlive the device). Addresses in network
@@ -243,11 +264,11 @@ protected:
     /// The shell's "notify" re-targeted the data output.
     virtual void OnDataTargetChanged() {}
 
-    /// Seams of the status datagrams (types 3 and 2 on the data-out socket): the
-    /// sync status for `syncMode` and the position datagram. The base sends
-    /// nothing yet.
-    virtual void SendSyncStatus(int32_t syncMode) { (void)syncMode; }
-    virtual void SendPosition() {}
+    /// The status datagrams of the base (SendStatus): sync status (type 3) for
+    /// `syncMode`, and position (type 2). Nothing goes out while the data-out
+    /// socket is closed. Any thread.
+    virtual void SendSyncStatus(int32_t syncMode);
+    virtual void SendPosition();
 
     /// Observer targets, main thread, inside the parameter change.
     void OnSyncModeChanged(int32_t mode);
@@ -266,6 +287,9 @@ protected:
 
 private:
     friend class VSyncThread;
+
+    /// The shell's "notify": re-targets the data output under the data lock.
+    void Notify(const std::string& arguments);
 
     /// Keeps posted parameter changes from reaching a destroyed device: the
     /// pointer is cleared first thing in the destructor. Read and cleared on the
@@ -304,6 +328,8 @@ private:
     const uint32_t m_LocalAddress; // network order
     VDataOutSocket m_DataOut;      // data lock; closed until the shell opens it
     uint16_t m_HostTag = 0;        // data lock
+    /// Sends SendStatus's datagrams with bounded retries; data lock.
+    VDataOutSocketSink m_StatusSink{m_DataOut};
     const uint32_t m_ClassCode;
     const uint32_t m_DeviceId;
     const uint32_t m_Position;
