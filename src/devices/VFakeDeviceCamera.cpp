@@ -1,0 +1,559 @@
+#include "devices/VFakeDeviceCamera.h"
+
+#include "devices/BroadcastCommand.h"
+#include "devices/CameraModelTable.h"
+#include "devices/DisplayNameTable.h"
+#include "params/IParamDefinitionList.h"
+#include "params/IParamList.h"
+#include "params/ParamAccess.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <initializer_list>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+// ---- definitions -----------------------------------------------------------
+
+struct VDefinitionTexts
+{
+    const char* m_Key;
+    const char* m_DisplayName;
+    const char* m_Description;
+    const char* m_Group;
+};
+
+/// The flags the camera puts on its definitions.
+enum EMark : unsigned
+{
+    MarkNone = 0,
+    MarkFlagA = 1u << 0,
+    MarkReadOnly = 1u << 1,
+    MarkFlagB = 1u << 2,
+};
+
+/// Collects whether every definition and option could be added.
+class VDefinitionBuilder
+{
+public:
+    explicit VDefinitionBuilder(IParamDefinitionList& list) : m_List(list) {}
+
+    template <class T>
+    IParamDefinition* Add(const VDefinitionTexts& texts, const T& defaultValue,
+                          unsigned marks = MarkNone)
+    {
+        IParamDefinition* definition =
+            AddTypedDefinition<T>(m_List, texts.m_Key, texts.m_DisplayName, texts.m_Description,
+                                  texts.m_Group, defaultValue);
+        if (definition == nullptr)
+        {
+            m_Complete = false;
+            return nullptr;
+        }
+        if ((marks & MarkFlagA) != 0)
+            definition->SetFlagA(true);
+        if ((marks & MarkReadOnly) != 0)
+            definition->SetReadOnly(true);
+        if ((marks & MarkFlagB) != 0)
+            definition->SetFlagB(true);
+        return definition;
+    }
+
+    template <class T>
+    void AddOption(IParamDefinition* definition, const char* label, const T& value)
+    {
+        if (definition == nullptr || AddOptionValue<T>(*definition, label, value) == nullptr)
+            m_Complete = false;
+    }
+
+    /// Options labelled "Min" and "Max", then the range flag.
+    void AddRange(IParamDefinition* definition, int32_t minimum, int32_t maximum)
+    {
+        AddOption<int32_t>(definition, "Min", minimum);
+        AddOption<int32_t>(definition, "Max", maximum);
+        if (definition != nullptr)
+            definition->SetOptionRange(true);
+    }
+
+    /// Text options whose label and stored value are equal.
+    void AddTextOptions(IParamDefinition* definition, std::initializer_list<const char*> labels)
+    {
+        for (const char* label : labels)
+            AddOption<std::string>(definition, label, label);
+    }
+
+    /// Text options given as label and stored value.
+    void AddTextOptions(IParamDefinition* definition,
+                        std::initializer_list<std::pair<const char*, const char*>> options)
+    {
+        for (const auto& [label, value] : options)
+            AddOption<std::string>(definition, label, value);
+    }
+
+    void Fail() { m_Complete = false; }
+    bool IsComplete() const { return m_Complete; }
+
+private:
+    IParamDefinitionList& m_List;
+    bool m_Complete = true;
+};
+
+/// The camera models offered as "DeviceType" options, in option order.
+constexpr const char* kDeviceTypeOptions[] = {"Zt-H1",
+                                              "Zt-H0",
+                                              "Zt-M1",
+                                              "Zt-M4",
+                                              "Zt-K1",
+                                              "Zt-K2",
+                                              "Zt-K4",
+                                              "Zt-L2",
+                                              "Zt-L4",
+                                              "CellA",
+                                              "CellB",
+                                              "CellC",
+                                              "CellD",
+                                              "CellE",
+                                              "CellF",
+                                              "CellG",
+                                              "WREN_MOCAP_VGA",
+                                              "WREN_VIDEO_VGA",
+                                              "WREN_2_MOCAP_1MP",
+                                              "WREN_2_VIDEO_1MP",
+                                              "WREN_2_VIDEO_1MP_C"};
+
+constexpr const char* kDefaultDeviceType = "Zt-M4";
+
+// ---- shell arguments -------------------------------------------------------
+
+constexpr std::string_view kTrimSet = " \t\r\n";
+
+std::string_view Trim(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(kTrimSet);
+    if (first == std::string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(kTrimSet);
+    return text.substr(first, last - first + 1);
+}
+
+/// Skips leading white space as stream extraction does.
+std::string_view SkipLeadingSpace(std::string_view text)
+{
+    size_t first = 0;
+    while (first < text.size() && std::isspace(static_cast<unsigned char>(text[first])) != 0)
+        ++first;
+    return text.substr(first);
+}
+
+/// A decimal number of type T after optional leading white space, with an
+/// optional sign ('-' only for signed T) and nothing after it, within T's range.
+template <class T> bool ReadWholeNumber(std::string_view text, T& out)
+{
+    text = SkipLeadingSpace(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) != 0 ||
+                          (std::is_signed_v<T> && text.front() == '-')))
+        return false;
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (error != std::errc() || stop != end)
+        return false;
+    out = value;
+    return true;
+}
+
+/// Splits at blanks (runs of blanks separate once); double quotes make blanks
+/// part of a token and are not kept. An unclosed quote runs to the end.
+std::vector<std::string> SplitQuotedTokens(std::string_view text)
+{
+    std::vector<std::string> tokens;
+    std::string token;
+    bool inToken = false;
+    bool quoted = false;
+    for (const char c : text)
+    {
+        if (c == '"')
+        {
+            quoted = !quoted;
+            inToken = true; // "" is an empty token of its own
+            continue;
+        }
+        if (c == ' ' && !quoted)
+        {
+            if (inToken)
+                tokens.push_back(std::move(token));
+            token.clear();
+            inToken = false;
+            continue;
+        }
+        token += c;
+        inToken = true;
+    }
+    if (inToken)
+        tokens.push_back(std::move(token));
+    return tokens;
+}
+
+bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words)
+{
+    return std::find(words.begin(), words.end(), text) != words.end();
+}
+
+/// "<name> : <value>\n", the line format of the "info" report.
+void AppendInfoLine(std::string& reply, const char* name, const std::string& value)
+{
+    reply += name;
+    reply += " : ";
+    reply += value;
+    reply += '\n';
+}
+
+} // namespace
+
+// ---- definitions -----------------------------------------------------------
+
+bool VFakeDeviceCamera::AddCameraDefinitions(IParamDefinitionList& list)
+{
+    VDefinitionBuilder add(list);
+    if (!VFakeDevice::AddDeviceDefinitions(list))
+        add.Fail();
+
+    // The list hands out its definitions read-only by key; this list is being
+    // filled by the caller, who gave it to us writable, so the base's entry is
+    // ours to extend.
+    auto* deviceType = const_cast<IParamDefinition*>(list.FindDefinition("DeviceType"));
+    for (const char* option : kDeviceTypeOptions)
+        add.AddOption<std::string>(deviceType, option, option);
+    if (deviceType == nullptr || !SetDefaultValue<std::string>(*deviceType, kDefaultDeviceType))
+        add.Fail();
+
+    constexpr unsigned AR = MarkFlagA | MarkReadOnly;
+    add.Add<int32_t>({"ProtocolVersion", "Protocol Version", "Protocol version.", "Camera"}, 0,
+                     MarkFlagB);
+    add.Add<bool>({"SupportsCentroids", "Supports Centroids", "Supports centroids.", "Camera"},
+                  false, MarkFlagB);
+    add.Add<bool>({"SupportsGreyscale", "Supports Greyscale", "Supports Greyscale.", "Camera"},
+                  false, MarkFlagB);
+    add.Add<bool>({"SupportsVideo", "Supports Video", "Supports Video.", "Camera"}, false,
+                  MarkFlagB);
+    add.Add<std::string>({"SensorType", "Sensor Type", "Sensor type.", "Camera"}, "", AR);
+    add.Add<int32_t>({"SensorWidth", "Sensor Width", "Width of the sensor, in pixels.", "Camera"},
+                     0, AR);
+    add.Add<int32_t>(
+        {"SensorHeight", "Sensor Height", "Height of the sensor, in pixels.", "Camera"}, 0, AR);
+    add.Add<int32_t>({"FineThresholdGridWidth", "Fine Threshold Grid Width",
+                      "Width of the fine threshold grid, in tiles.", "Camera"},
+                     0, AR);
+    add.Add<int32_t>({"FineThresholdGridHeight", "Fine Threshold Grid Height",
+                      "Height of the fine threshold grid, in tiles.", "Camera"},
+                     0, AR);
+    add.Add<int32_t>({"FineThresholdGridTileWidth", "Fine Threshold Grid Tile Width",
+                      "Width of a fine threshold grid tile, in pixels.", "Camera"},
+                     0, AR);
+    add.Add<int32_t>({"FineThresholdGridTileHeight", "Fine Threshold Grid Tile Height",
+                      "Height of a fine threshold grid tile, in pixels.", "Camera"},
+                     0, AR);
+    add.AddRange(add.Add<int32_t>({"Gain", "Gain", "Gain", "Camera"}, 1), 1, 8);
+    add.AddRange(add.Add<int32_t>({"MinRatio", "Minimum ratio", "MinRatio", "Camera"}, 0), 0, 4096);
+    add.Add<int32_t>({"MaxStrobe", "Maximum Strobe", "Maximum level of the strobe.", "Camera"},
+                     1000, MarkFlagA);
+    add.Add<int32_t>({"MinStrobe", "Minimum Strobe", "Minimum level of the strobe.", "Camera"}, 0,
+                     MarkFlagA);
+    add.Add<int32_t>({"Strobe", "Strobe", "Level of the strobe.", "Camera"}, 500);
+    add.AddTextOptions(
+        add.Add<std::string>({"StrobeType", "Strobe type", "Type of the strobe.", "Camera"},
+                             "Visible", MarkFlagA),
+        {"No Strobe", "Visible", "Near IR", "IR"});
+    add.Add<int32_t>(
+        {"MaxThreshold", "Maximum Threshold", "Maximum level of the threshold.", "Camera"}, 255,
+        MarkFlagA);
+    add.Add<int32_t>(
+        {"MinThreshold", "Minimum Threshold", "Minimum level of the threshold.", "Camera"}, 0,
+        MarkFlagA);
+    add.Add<int32_t>({"Threshold", "Threshold", "Thresholding level.", "Camera"}, 128);
+    add.Add<bool>({"PreviewMode", "Preview Mode",
+                   "Defines whether the camera is sending preview data.", "Camera"},
+                  false, AR);
+    add.AddTextOptions(
+        add.Add<std::string>({"Tracking", "Tracking", "Tracking mode", "Camera"}, "Off"),
+        {"Off", "Generate", "Read"});
+
+    for (int led = 0; led < 4; ++led)
+    {
+        const std::string index = std::to_string(led);
+        const std::string key = "LED" + index;
+        const std::string displayName = "LED " + index;
+        const std::string description = "Status of strobe LED " + index + ".";
+        IParamDefinition* definition = add.Add<std::string>(
+            {key.c_str(), displayName.c_str(), description.c_str(), "LEDs"}, "off");
+        add.AddTextOptions(definition, {{"On", "on"}, {"Off", "off"}});
+        for (int pulse = 0; pulse < 10; ++pulse)
+        {
+            const std::string label = "Pulse " + std::to_string(pulse);
+            const std::string value = "p" + std::to_string(pulse);
+            add.AddOption<std::string>(definition, label.c_str(), value);
+        }
+    }
+
+    add.AddTextOptions(
+        add.Add<std::string>(
+            {"GreyMode", "Grey Mode", "Generation of centroids/blobs", "Encodings"}, "all"),
+        {{"None", "none"}, {"Some", "some"}, {"Only", "only"}, {"All", "all"}});
+    // No "All" option here, although "all" is the default.
+    add.AddTextOptions(add.Add<std::string>(
+                           {"CoordMode", "Coord Mode", "Generation of edges", "Encodings"}, "all"),
+                       {{"None", "none"}, {"Some", "some"}, {"Only", "only"}});
+    add.Add<int32_t>({"MaxPixelsPerLine", "MaxPixelsPerLine", "Generation of edges", "Encodings"},
+                     0);
+    return add.IsComplete();
+}
+
+// ---- life cycle ------------------------------------------------------------
+
+VFakeDeviceCamera::VFakeDeviceCamera(VFakeDeviceManager& manager, uint32_t deviceId,
+                                     uint32_t position, uint32_t localAddress, uint32_t halAddress,
+                                     IParamList* params, uint32_t classCode)
+    : VFakeDevice(manager, deviceId, position, localAddress, halAddress, params, classCode),
+      m_PreviewModeObserver(params != nullptr ? params->GetParam("PreviewMode") : nullptr, *this),
+      m_DeviceTypeObserver(params != nullptr ? params->GetParam("DeviceType") : nullptr, *this)
+{
+    m_PreviewModeObserver.Attach(true);
+    // Delivering now makes the model parameters describe the current type from the
+    // start: a variant that sets the type the parameter holds already (the default
+    // "Zt-M4") causes no change and so no notification.
+    m_DeviceTypeObserver.Attach(true);
+}
+
+VFakeDeviceCamera::~VFakeDeviceCamera()
+{
+    // No observer may reach the preview server while it goes.
+    m_DeviceTypeObserver.Detach();
+    m_PreviewModeObserver.Detach();
+    m_PreviewServer.reset();
+}
+
+// ---- observers -------------------------------------------------------------
+
+void VFakeDeviceCamera::OnDeviceTypeChanged(VStringStd type)
+{
+    const VCameraModel model = CameraModelTable::Lookup(type.Str());
+    SetParam("ProtocolVersion", model.m_ProtocolVersion);
+    SetParam("SupportsCentroids", model.m_SupportsCentroids);
+    SetParam("SupportsGreyscale", model.m_SupportsGreyscale);
+    SetParam("SupportsVideo", model.m_SupportsVideo);
+    SetParam("SensorType", model.m_SensorType);
+    SetParam("SensorWidth", model.m_SensorWidth);
+    SetParam("SensorHeight", model.m_SensorHeight);
+    SetParam("FineThresholdGridWidth", model.m_GridWidth);
+    SetParam("FineThresholdGridHeight", model.m_GridHeight);
+    SetParam("FineThresholdGridTileWidth", model.m_GridTileWidth);
+    SetParam("FineThresholdGridTileHeight", model.m_GridTileHeight);
+}
+
+void VFakeDeviceCamera::OnPreviewModeChanged(bool on)
+{
+    if (!on)
+    {
+        m_PreviewServer.reset();
+        return;
+    }
+    if (m_PreviewServer != nullptr)
+        return;
+    // A negative size (set by hand) previews nothing rather than a huge picture.
+    const int32_t width = std::max(GetParamOr("SensorWidth", int32_t{0}), int32_t{0});
+    const int32_t height = std::max(GetParamOr("SensorHeight", int32_t{0}), int32_t{0});
+    m_PreviewServer = std::make_unique<VPreviewServer>(GetHalAddress(), GetDeviceId(),
+                                                       static_cast<uint32_t>(width),
+                                                       static_cast<uint32_t>(height));
+}
+
+// ---- connection ------------------------------------------------------------
+
+void VFakeDeviceCamera::SetHardwareReadOnly(bool readOnly)
+{
+    IParamList* params = GetParamList();
+    if (params == nullptr)
+        return;
+    for (const char* key : HardwareKeys)
+    {
+        if (IParam* param = params->GetParam(key))
+            param->SetReadOnly(readOnly);
+    }
+}
+
+void VFakeDeviceCamera::OnConnected()
+{
+    SetHardwareReadOnly(true);
+}
+
+void VFakeDeviceCamera::OnDisconnected()
+{
+    SetHardwareReadOnly(false);
+}
+
+// ---- what the variants read ------------------------------------------------
+
+bool VFakeDeviceCamera::IsSendingAllowed() const
+{
+    return GetParamOr("Enabled", false) && GetParamOr("SystemEnabled", false) &&
+           !GetParamOr("Preview", false);
+}
+
+GreyscaleFrameInfo VFakeDeviceCamera::ReadGreyscaleFrameInfo(uint32_t frame,
+                                                             uint32_t previous) const
+{
+    GreyscaleFrameInfo info;
+    info.DeviceId = GetDeviceId();
+    info.FrameNumber = frame;
+    info.PreviousFrame = previous;
+    info.ProtocolVersion = GetParamOr("ProtocolVersion", int32_t{0});
+    info.GreyMode = CameraData::EncodingModeFromText(GetParamOr<std::string>("GreyMode", ""));
+    info.CoordMode = CameraData::EncodingModeFromText(GetParamOr<std::string>("CoordMode", ""));
+    info.Threshold = GetParamOr("Threshold", int32_t{0});
+    info.MinRatio = GetParamOr("MinRatio", int32_t{0});
+    info.MaxPixelsPerLine = GetParamOr("MaxPixelsPerLine", int32_t{0});
+    info.SystemFrameRate = GetParamOr("SystemFrameRate", 0.0);
+    return info;
+}
+
+// ---- broadcast commands ----------------------------------------------------
+
+void VFakeDeviceCamera::OnClassBroadcastCommand(const uint8_t* data, size_t length)
+{
+    if (data == nullptr || length < 4)
+        return;
+    if (BroadcastFamily(LoadBroadcastWord(data, 0)) != BroadcastFamily(BROADCAST_CMD_PREVIEW))
+        return;
+    // The manager drops a PREVIEW without its device and flag words; a direct
+    // caller's short datagram changes nothing either.
+    if (length < 12)
+        return;
+    const bool on =
+        LoadBroadcastWord(data, 1) == GetDeviceId() && (LoadBroadcastWord(data, 2) & 1u) != 0;
+    SetParam("PreviewMode", on);
+}
+
+// ---- shell -----------------------------------------------------------------
+
+void VFakeDeviceCamera::OnTelnetCommand(const std::string& line, std::string& reply)
+{
+    const std::string_view command(line);
+    std::string_view argument;
+    auto matches = [&command, &argument](std::string_view word)
+    {
+        if (command.substr(0, word.size()) != word)
+            return false;
+        argument = command.substr(word.size());
+        return true;
+    };
+    auto setInteger = [this, &argument](const char* key)
+    {
+        int32_t value = 0;
+        if (ReadWholeNumber(argument, value))
+            SetParam(key, value);
+    };
+
+    if (matches("info"))
+    {
+        AppendInfoReport(reply);
+        return;
+    }
+    if (matches("gain"))
+    {
+        setInteger("Gain");
+        return;
+    }
+    if (matches("minratio"))
+    {
+        setInteger("MinRatio");
+        return;
+    }
+    if (matches("setstrobe"))
+    {
+        setInteger("Strobe");
+        return;
+    }
+    if (matches("threshold"))
+    {
+        setInteger("Threshold");
+        return;
+    }
+    if (matches("window"))
+    {
+        reply += "0 " + std::to_string(GetParamOr("SensorHeight", int32_t{0})) + " 0 " +
+                 std::to_string(GetParamOr("SensorWidth", int32_t{0})) + "\n";
+        return;
+    }
+    if (matches("led"))
+    {
+        const std::vector<std::string> tokens = SplitQuotedTokens(argument);
+        for (size_t pair = 0; pair + 1 < tokens.size(); pair += 2)
+        {
+            uint32_t index = 0;
+            if (!ReadWholeNumber(std::string_view(tokens[pair]), index) || index > 3)
+                break;
+            SetParam(("LED" + std::to_string(index)).c_str(), tokens[pair + 1]);
+        }
+        return;
+    }
+    if (matches("greymode"))
+    {
+        const std::string_view mode = Trim(argument);
+        if (IsOneOf(mode, {"some", "all", "only", "none"}))
+            SetParam("GreyMode", std::string(mode));
+        return;
+    }
+    if (matches("coordmode"))
+    {
+        const std::string_view mode = Trim(argument);
+        if (IsOneOf(mode, {"some", "only", "none"}))
+            SetParam("CoordMode", std::string(mode));
+        return;
+    }
+    if (matches("dspparams -s"))
+    {
+        argument = Trim(argument);
+        setInteger("MaxPixelsPerLine");
+        return;
+    }
+}
+
+void VFakeDeviceCamera::AppendInfoReport(std::string& reply) const
+{
+    auto text = [this](const char* key) { return GetParamOr<std::string>(key, ""); };
+    auto number = [this](const char* key) { return std::to_string(GetParamOr(key, int32_t{0})); };
+    auto pair = [&number](const char* first, const char* separator, const char* second)
+    { return number(first) + separator + number(second); };
+
+    const std::string deviceType = text("DeviceType");
+    AppendInfoLine(reply, "Device Type", deviceType);
+    AppendInfoLine(reply, "Display Device Type", DisplayNameTable::GetDisplayName(deviceType));
+    AppendInfoLine(reply, "Sensor", text("SensorType"));
+    AppendInfoLine(reply, "Sensor Dimensions", pair("SensorWidth", " x ", "SensorHeight"));
+    AppendInfoLine(reply, "Strobe Range", pair("MinStrobe", " - ", "MaxStrobe"));
+    AppendInfoLine(reply, "Threshold Range", pair("MinThreshold", " - ", "MaxThreshold"));
+    AppendInfoLine(reply, "Fine Threshold Map Dimensions",
+                   pair("FineThresholdGridWidth", " x ", "FineThresholdGridHeight"));
+    AppendInfoLine(reply, "Fine Threshold Map Tile Dimensions",
+                   pair("FineThresholdGridTileWidth", " x ", "FineThresholdGridTileHeight"));
+    AppendInfoLine(reply, "Device ID", std::to_string(GetDeviceId()));
+    AppendInfoLine(reply, "Strobe Type", text("StrobeType"));
+    AppendInfoLine(reply, "Minimum HAL Version", number("MinHalVersion"));
+    AppendInfoLine(reply, "Firmware Version", number("FirmwareVersion"));
+    AppendInfoLine(reply, "Centroid Tracking Able", "yes");
+
+    if (GetParamOr("ProtocolVersion", int32_t{0}) != 2)
+        return;
+    if (GetParamOr("SupportsCentroids", false) || GetParamOr("SupportsGreyscale", false))
+        AppendInfoLine(reply, "Stream", "V2 6000 1460 Centroids Greyscale");
+    if (GetParamOr("SupportsVideo", false))
+        AppendInfoLine(reply, "Stream", "V2 7000 8000 Video");
+}
