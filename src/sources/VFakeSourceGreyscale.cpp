@@ -1,0 +1,13 @@
+#include "sources/VFakeSourceGreyscale.h"
+
+#include "devices/VGreyscaleStreamAssembler.h"
+
+VFakeSourceGreyscale::VFakeSourceGreyscale(const VFakeSourceTarget& target) : VFakeSource(target) {}
+
+void VFakeSourceGreyscale::SendFrame(std::uint32_t frame, std::uint32_t previous,
+                                     std::uint32_t& bytesSent)
+{
+    bytesSent = 0;
+    bytesSent =
+        VGreyscaleStreamAssembler::SendTrailerOnly(GetSink(), GetDeviceId(), frame, previous);
+}

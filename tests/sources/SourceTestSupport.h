@@ -1,0 +1,442 @@
+// Helpers of the data-source tests: a parameter table standing in for the camera, a loopback
+// UDP receiver, a recording sink, decoders of the wire records and a trial-file builder.
+#pragma once
+
+#include "FileIO/ByteCodec.h"
+#include "FileIO/VCentroidFrame.h"
+#include "FileIO/VCentroidTrackFrame.h"
+#include "FileIO/VEdgePairFrame.h"
+#include "FileIO/VGreyscaleBlobFrame.h"
+#include "FileIO/X2DIO/VX2DExport.h"
+#include "FileIO/X2DIO/VX2DHolder.h"
+#include "devices/CameraRecords.h"
+#include "devices/IDatagramSink.h"
+#include "net/VNetAddress.h"
+#include "sources/IFakeSourceParams.h"
+#include "sources/VFakeSource.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace SourceTest
+{
+
+using Datagram = std::vector<std::uint8_t>;
+
+/// Parameters by key as text, converted like the device's typed getters. Thread-safe.
+class VParamTable : public IFakeSourceParams
+{
+public:
+    void Set(const std::string& key, const std::string& text)
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Values[key] = text;
+    }
+    void Set(const std::string& key, long long value) { Set(key, std::to_string(value)); }
+
+    bool ReadParam(const char* key, bool& out) const override
+    {
+        std::string text;
+        if (!Find(key, text) || (text != "0" && text != "1"))
+            return false;
+        out = text == "1";
+        return true;
+    }
+    bool ReadParam(const char* key, std::int32_t& out) const override
+    {
+        long long value = 0;
+        if (!ReadInteger(key, value) || value < INT32_MIN || value > INT32_MAX)
+            return false;
+        out = static_cast<std::int32_t>(value);
+        return true;
+    }
+    bool ReadParam(const char* key, std::uint32_t& out) const override
+    {
+        long long value = 0;
+        if (!ReadInteger(key, value))
+            return false;
+        out = static_cast<std::uint32_t>(value);
+        return true;
+    }
+    bool ReadParam(const char* key, double& out) const override
+    {
+        std::string text;
+        if (!Find(key, text))
+            return false;
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0')
+            return false;
+        out = value;
+        return true;
+    }
+    bool ReadParam(const char* key, std::string& out) const override { return Find(key, out); }
+
+private:
+    bool Find(const char* key, std::string& out) const
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        const auto found = m_Values.find(key);
+        if (found == m_Values.end())
+            return false;
+        out = found->second;
+        return true;
+    }
+    bool ReadInteger(const char* key, long long& out) const
+    {
+        std::string text;
+        if (!Find(key, text) || text.empty())
+            return false;
+        char* end = nullptr;
+        out = std::strtoll(text.c_str(), &end, 10);
+        return *end == '\0';
+    }
+
+    mutable std::mutex m_Lock; // guards m_Values
+    std::map<std::string, std::string> m_Values;
+};
+
+/// The parameters of a "Zt-M4" synthetic camera with every default.
+inline void SetSyntheticDefaults(VParamTable& params)
+{
+    params.Set("CentroidsX", 25);
+    params.Set("CentroidsY", 25);
+    params.Set("SensorWidth", 2352);
+    params.Set("SensorHeight", 1728);
+    params.Set("MaxThreshold", 255);
+    params.Set("MinThreshold", 0);
+    params.Set("Threshold", 128);
+    params.Set("GridType", 0);
+    params.Set("Strobe", 500);
+}
+
+/// A UDP socket bound to 127.0.0.1 on an ephemeral port: the HAL's data port in the tests.
+class VLoopbackReceiver
+{
+public:
+    VLoopbackReceiver()
+    {
+        m_Socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        if (m_Socket < 0 ||
+            ::bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            return;
+        int size = 4 * 1024 * 1024;
+        ::setsockopt(m_Socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        socklen_t length = sizeof address;
+        ::getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_Port = ntohs(address.sin_port);
+    }
+    ~VLoopbackReceiver()
+    {
+        if (m_Socket >= 0)
+            ::close(m_Socket);
+    }
+    VLoopbackReceiver(const VLoopbackReceiver&) = delete;
+    VLoopbackReceiver& operator=(const VLoopbackReceiver&) = delete;
+
+    std::uint16_t GetPort() const { return m_Port; }
+
+    /// A target that aims a source at this receiver.
+    VFakeSourceTarget Target(std::uint32_t deviceId) const
+    {
+        VFakeSourceTarget target;
+        target.DeviceId = deviceId;
+        target.HalAddress = htonl(INADDR_LOOPBACK);
+        target.Port = m_Port;
+        return target;
+    }
+
+    /// The next datagram, waiting up to `timeoutMs`; false when none came.
+    bool Receive(Datagram& out, int timeoutMs = 5000)
+    {
+        pollfd entry{m_Socket, POLLIN, 0};
+        if (::poll(&entry, 1, timeoutMs) <= 0)
+            return false;
+        out.resize(65536);
+        const ssize_t length = ::recv(m_Socket, out.data(), out.size(), 0);
+        if (length < 0)
+            return false;
+        out.resize(static_cast<std::size_t>(length));
+        return true;
+    }
+
+    /// The datagrams of one frame: everything up to and including the datagram that ends
+    /// with the trailer of frame `frame`. Fails the test when it does not come.
+    std::vector<Datagram> ReceiveFrame(std::uint32_t frame)
+    {
+        std::vector<Datagram> datagrams;
+        Datagram datagram;
+        while (Receive(datagram))
+        {
+            datagrams.push_back(datagram);
+            if (EndsWithTrailerOf(datagram, frame))
+                return datagrams;
+        }
+        ADD_FAILURE() << "no trailer of frame " << frame << " within 5 s after " << datagrams.size()
+                      << " datagrams";
+        return datagrams;
+    }
+
+    /// True when nothing else is waiting.
+    bool IsDrained()
+    {
+        Datagram datagram;
+        return !Receive(datagram, 0);
+    }
+
+    static bool EndsWithTrailerOf(const Datagram& datagram, std::uint32_t frame)
+    {
+        if (datagram.size() < FrameTrailer::Size)
+            return false;
+        const std::uint8_t* trailer = datagram.data() + datagram.size() - FrameTrailer::Size;
+        return LittleEndian::LoadU16(trailer) == 0xC001 &&
+               LittleEndian::LoadU16(trailer + 2) == 36 &&
+               LittleEndian::LoadU32(trailer + FrameTrailer::OffsetFrameNumber) == frame;
+    }
+
+private:
+    int m_Socket = -1;
+    std::uint16_t m_Port = 0;
+};
+
+/// Keeps every datagram it is given.
+class VRecordingSink : public IDatagramSink
+{
+public:
+    bool Send(const std::uint8_t* bytes, std::size_t length) override
+    {
+        m_Datagrams.emplace_back(bytes, bytes + length);
+        return true;
+    }
+    std::vector<Datagram> Take() { return std::exchange(m_Datagrams, {}); }
+
+private:
+    std::vector<Datagram> m_Datagrams;
+};
+
+/// A decoded trailer.
+struct VTrailer
+{
+    std::uint32_t StreamKind = 0;
+    std::uint32_t DeviceId = 0;
+    std::uint32_t FrameNumber = 0;
+    std::uint32_t ByteCount = 0;
+    std::uint32_t CentroidCount = 0;
+    std::uint32_t Reserved = 0;
+    std::uint32_t PreviousFrame = 0;
+    std::uint32_t Tracking = 0;
+};
+
+/// The trailer in the last 36 bytes of `datagram`.
+inline VTrailer DecodeTrailer(const Datagram& datagram)
+{
+    VTrailer t;
+    if (datagram.size() < FrameTrailer::Size)
+    {
+        ADD_FAILURE() << "datagram of " << datagram.size() << " bytes holds no trailer";
+        return t;
+    }
+    const std::uint8_t* p = datagram.data() + datagram.size() - FrameTrailer::Size;
+    EXPECT_EQ(LittleEndian::LoadU16(p), 0xC001);
+    EXPECT_EQ(LittleEndian::LoadU16(p + 2), 36);
+    t.StreamKind = LittleEndian::LoadU32(p + 4);
+    t.DeviceId = LittleEndian::LoadU32(p + 8);
+    t.FrameNumber = LittleEndian::LoadU32(p + 12);
+    t.ByteCount = LittleEndian::LoadU32(p + 16);
+    t.CentroidCount = LittleEndian::LoadU32(p + 20);
+    t.Reserved = LittleEndian::LoadU32(p + 24);
+    t.PreviousFrame = LittleEndian::LoadU32(p + 28);
+    t.Tracking = LittleEndian::LoadU32(p + 32);
+    return t;
+}
+
+/// A centroid record as its signed fields.
+struct VCentroidFields
+{
+    std::uint16_t Fraction = 0;
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::int32_t Radius = 0;
+};
+
+/// A track record's fields.
+struct VTrackFields
+{
+    std::uint16_t Position = 0;
+    std::uint16_t Length = 0;
+    std::uint16_t Confidence = 0;
+    std::uint64_t Id = 0;
+};
+
+/// The records of a centroid stream's record datagrams (every datagram but the trailer),
+/// split by tag. Fails on any other tag.
+inline void DecodeRecords(const std::vector<Datagram>& datagrams,
+                          std::vector<VCentroidFields>& centroids,
+                          std::vector<VTrackFields>& tracks)
+{
+    for (std::size_t d = 0; d + 1 < datagrams.size(); ++d)
+    {
+        const Datagram& datagram = datagrams[d];
+        ASSERT_EQ(datagram.size() % 16, 0u) << "datagram " << d;
+        for (std::size_t offset = 0; offset < datagram.size(); offset += 16)
+        {
+            const std::uint8_t* p = datagram.data() + offset;
+            const std::uint16_t tag = LittleEndian::LoadU16(p);
+            if (tag == 0xC007)
+            {
+                centroids.push_back({LittleEndian::LoadU16(p + 2), LittleEndian::LoadI32(p + 4),
+                                     LittleEndian::LoadI32(p + 8), LittleEndian::LoadI32(p + 12)});
+            }
+            else if (tag == 0xC006)
+            {
+                tracks.push_back({LittleEndian::LoadU16(p + 2), LittleEndian::LoadU16(p + 4),
+                                  LittleEndian::LoadU16(p + 6),
+                                  LittleEndian::LoadU32(p + 8) |
+                                      (std::uint64_t{LittleEndian::LoadU32(p + 12)} << 32)});
+            }
+            else
+            {
+                ADD_FAILURE() << "unexpected tag " << std::hex << tag;
+                return;
+            }
+        }
+    }
+}
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class VTempDir
+{
+public:
+    VTempDir()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tsm-sources-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_Path = pattern;
+    }
+    ~VTempDir()
+    {
+        std::error_code ignored;
+        if (!m_Path.empty())
+            std::filesystem::remove_all(m_Path, ignored);
+    }
+    VTempDir(const VTempDir&) = delete;
+    VTempDir& operator=(const VTempDir&) = delete;
+
+    bool IsValid() const { return !m_Path.empty(); }
+    std::string File(const std::string& name) const { return (m_Path / name).string(); }
+
+private:
+    std::filesystem::path m_Path;
+};
+
+/// Sensor of the test cameras: powers of two keep the stored centroids exact.
+constexpr std::uint32_t kSensorWidth = 1024;
+constexpr std::uint32_t kSensorHeight = 512;
+constexpr double kFrameRate = 100.0;
+
+/// The frame data of trial frame k.
+struct VTrialFrame
+{
+    VCentroidFrame Centroids;
+    VCentroidTrackFrame Tracks;
+    VGreyscaleBlobFrame Greyscale;
+    VEdgePairFrame Edges;
+};
+
+/// Fills camera `camera` of trial frame `k` with contents that name the frame: 1 + (k + camera)
+/// mod 3 centroids at x = 100.5 + k + 40 i (so a centroid moves one pixel per frame), file
+/// tracks with id 1000 k + i, one blob of two segments and two edges whose column is k.
+inline void FillTrialFrame(VTrialFrame& frame, std::uint32_t cameras, std::uint32_t k)
+{
+    frame.Centroids.Resize(cameras);
+    frame.Tracks.Resize(cameras);
+    frame.Greyscale.Resize(cameras);
+    frame.Edges.Resize(cameras);
+    for (std::uint32_t c = 0; c < cameras; ++c)
+    {
+        const std::uint32_t count = 1 + (k + c) % 3;
+        VCentroidSet& centroids = *frame.Centroids.GetSetDirect(c);
+        centroids.Resize(count);
+        VCentroidTrackSet& tracks = *frame.Tracks.GetSetDirect(c);
+        tracks.Resize(count);
+        ICentroidData* data = nullptr;
+        centroids.GetData(&data, nullptr, nullptr);
+        ICentroidTrackData* trackData = nullptr;
+        tracks.GetData(&trackData, nullptr);
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            data[i] = {100.5 + k + 40.0 * i, 20.25 + c, 2.0, 0.5};
+            trackData[i] = {std::int64_t{1000} * k + i, k + 1, 0.5f};
+        }
+        VGreyscaleBlobSet& blobs = *frame.Greyscale.GetSetDirect(c);
+        blobs.Clear();
+        const std::uint8_t pixels[3] = {static_cast<std::uint8_t>(k), 7, 9};
+        IGreyscaleLineData lines[2] = {{static_cast<std::uint16_t>(k), 4, pixels, 3},
+                                       {static_cast<std::uint16_t>(k + 1), 5, pixels, 2}};
+        blobs.AppendData(IGreyscaleBlobData{lines, 2, 1});
+        VEdgePairSet& edges = *frame.Edges.GetSetDirect(c);
+        edges.Resize(2);
+        IEdgePairData* edgeData = nullptr;
+        edges.GetData(&edgeData, nullptr);
+        edgeData[0] = {static_cast<std::uint16_t>(k), 3, 11};
+        edgeData[1] = {static_cast<std::uint16_t>(k), 6, 12};
+    }
+}
+
+/// Writes a trial of `frames` frames (numbered from 1000) with `cameras` cameras whose ids are
+/// 7001, 7002, ... and opens it. `fill` may replace FillTrialFrame.
+inline std::shared_ptr<VX2DHolder> MakeTrial(
+    const VTempDir& dir, std::uint32_t frames, std::uint32_t cameras = 1,
+    const std::function<void(VTrialFrame&, std::uint32_t, std::uint32_t)>& fill = FillTrialFrame,
+    const std::string& typeName = "Zt-L4")
+{
+    const std::string path = dir.File("trial-" + std::to_string(frames) + ".x2d");
+    VX2DExportSettings settings;
+    settings.SystemFrameRate = kFrameRate;
+    for (std::uint32_t c = 0; c < cameras; ++c)
+    {
+        CameraInfoRecord camera;
+        camera.SensorWidth = kSensorWidth;
+        camera.SensorHeight = kSensorHeight;
+        camera.CameraId = 7001 + c;
+        camera.TypeName = typeName;
+        settings.Cameras.push_back(camera);
+    }
+    VX2DExport writer;
+    EXPECT_TRUE(writer.Open(path, settings)) << writer.GetError();
+    for (std::uint32_t k = 0; k < frames; ++k)
+    {
+        VTrialFrame frame;
+        fill(frame, cameras, k);
+        EXPECT_TRUE(writer.WriteFrame(1000 + k, &frame.Centroids, &frame.Tracks, &frame.Greyscale,
+                                      &frame.Edges))
+            << writer.GetError();
+    }
+    EXPECT_TRUE(writer.Close()) << writer.GetError();
+    std::vector<std::string> errors;
+    std::shared_ptr<VX2DHolder> holder = VX2DHolder::Open(path, true, 1, &errors);
+    EXPECT_NE(holder, nullptr) << (errors.empty() ? "" : errors.front());
+    return holder;
+}
+
+} // namespace SourceTest
