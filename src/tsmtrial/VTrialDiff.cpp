@@ -15,7 +15,7 @@ std::string Number(double value)
 
 std::string Versus(const std::string& first, const std::string& second)
 {
-    return first + " vs " + second;
+    return (first.empty() ? "(none)" : first) + " vs " + (second.empty() ? "(none)" : second);
 }
 
 template <typename T> std::string Versus(T first, T second)
