@@ -20,7 +20,7 @@
 class VX1DHolder
 {
 public:
-    /// Shares `import`, which should be open; it must no longer be used directly.
+    /// Shares `import` (not null; normally open); it must no longer be used directly.
     explicit VX1DHolder(std::shared_ptr<VX1DImport> import);
     VX1DHolder(const VX1DHolder&) = delete;
     VX1DHolder& operator=(const VX1DHolder&) = delete;

@@ -22,7 +22,7 @@
 class VX2DHolder
 {
 public:
-    /// Shares `import`, which should be open; it must no longer be used directly.
+    /// Shares `import` (not null; normally open); it must no longer be used directly.
     explicit VX2DHolder(std::shared_ptr<VX2DImport> import);
     VX2DHolder(const VX2DHolder&) = delete;
     VX2DHolder& operator=(const VX2DHolder&) = delete;
