@@ -403,31 +403,40 @@ inline void FillTrialFrame(VTrialFrame& frame, std::uint32_t cameras, std::uint3
     }
 }
 
-/// Writes a trial of `frames` frames (numbered from 1000) with `cameras` cameras whose ids are
-/// 7001, 7002, ... and opens it. `fill` may replace FillTrialFrame.
-inline std::shared_ptr<VX2DHolder> MakeTrial(
-    const VTempDir& dir, std::uint32_t frames, std::uint32_t cameras = 1,
-    const std::function<void(VTrialFrame&, std::uint32_t, std::uint32_t)>& fill = FillTrialFrame,
-    const std::string& typeName = "Zt-L4")
+/// What MakeTrial writes.
+struct VTrialSpec
 {
-    const std::string path = dir.File("trial-" + std::to_string(frames) + ".x2d");
+    std::uint32_t Frames = 100;
+    std::uint32_t Cameras = 1;
+    std::string TypeName = "Zt-L4";
+    std::uint32_t SensorWidth = kSensorWidth;
+    std::uint32_t SensorHeight = kSensorHeight;
+    /// Fills trial frame k of that many cameras.
+    std::function<void(VTrialFrame&, std::uint32_t, std::uint32_t)> Fill = FillTrialFrame;
+};
+
+/// Writes a trial (frames numbered from 1000, cameras with ids 7001, 7002, ...) and opens it.
+inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, const VTrialSpec& spec)
+{
+    static int s_Files = 0;
+    const std::string path = dir.File("trial-" + std::to_string(++s_Files) + ".x2d");
     VX2DExportSettings settings;
     settings.SystemFrameRate = kFrameRate;
-    for (std::uint32_t c = 0; c < cameras; ++c)
+    for (std::uint32_t c = 0; c < spec.Cameras; ++c)
     {
         CameraInfoRecord camera;
-        camera.SensorWidth = kSensorWidth;
-        camera.SensorHeight = kSensorHeight;
+        camera.SensorWidth = spec.SensorWidth;
+        camera.SensorHeight = spec.SensorHeight;
         camera.CameraId = 7001 + c;
-        camera.TypeName = typeName;
+        camera.TypeName = spec.TypeName;
         settings.Cameras.push_back(camera);
     }
     VX2DExport writer;
     EXPECT_TRUE(writer.Open(path, settings)) << writer.GetError();
-    for (std::uint32_t k = 0; k < frames; ++k)
+    for (std::uint32_t k = 0; k < spec.Frames; ++k)
     {
         VTrialFrame frame;
-        fill(frame, cameras, k);
+        spec.Fill(frame, spec.Cameras, k);
         EXPECT_TRUE(writer.WriteFrame(1000 + k, &frame.Centroids, &frame.Tracks, &frame.Greyscale,
                                       &frame.Edges))
             << writer.GetError();
@@ -437,6 +446,16 @@ inline std::shared_ptr<VX2DHolder> MakeTrial(
     std::shared_ptr<VX2DHolder> holder = VX2DHolder::Open(path, true, 1, &errors);
     EXPECT_NE(holder, nullptr) << (errors.empty() ? "" : errors.front());
     return holder;
+}
+
+/// A trial of `frames` frames and `cameras` cameras filled by FillTrialFrame.
+inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, std::uint32_t frames,
+                                             std::uint32_t cameras = 1)
+{
+    VTrialSpec spec;
+    spec.Frames = frames;
+    spec.Cameras = cameras;
+    return MakeTrial(dir, spec);
 }
 
 } // namespace SourceTest

@@ -1,0 +1,155 @@
+#include "sources/VFakeSourceCentroidX2D.h"
+
+#include "FileIO/X2DIO/VX2DHolder.h"
+#include "sources/TrialFrameMapping.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace
+{
+/// Tracker settings relative to the sensor width: single-seen tracks may move 5 % of it per
+/// frame (one standard deviation), established tracks a third of that.
+constexpr double SingleTrackNoisePerWidth = 5 * 0.01;
+constexpr double EstablishedTrackNoiseDivisor = 3.0;
+constexpr double RadiusNoise = 10.0;
+
+/// The centroids of camera `camera` in `frame`; empty when the frame has no such set.
+std::span<const ICentroidData> CameraCentroids(const VCentroidFrame& frame, std::uint32_t camera)
+{
+    const VCentroidSet* set = frame.GetSetDirect(camera);
+    if (set == nullptr)
+    {
+        return {};
+    }
+    const ICentroidData* data = nullptr;
+    std::uint32_t count = 0;
+    set->GetData(&data, &count, nullptr);
+    return data != nullptr ? std::span<const ICentroidData>(data, count)
+                           : std::span<const ICentroidData>();
+}
+
+std::span<const ICentroidTrackData> TrackSpan(const ICentroidTrackSet* set)
+{
+    if (set == nullptr)
+    {
+        return {};
+    }
+    const ICentroidTrackData* data = nullptr;
+    std::uint32_t count = 0;
+    set->GetData(&data, &count);
+    return data != nullptr ? std::span<const ICentroidTrackData>(data, count)
+                           : std::span<const ICentroidTrackData>();
+}
+} // namespace
+
+std::optional<VFakeSourceCentroidX2D::ETrackingMode>
+VFakeSourceCentroidX2D::TrackingModeFromText(std::string_view text)
+{
+    if (text == "Off")
+    {
+        return ETrackingMode::Off;
+    }
+    if (text == "Generate")
+    {
+        return ETrackingMode::Generate;
+    }
+    if (text == "Read")
+    {
+        return ETrackingMode::Read;
+    }
+    return std::nullopt;
+}
+
+VFakeSourceCentroidX2D::VFakeSourceCentroidX2D(const VFakeSourceTarget& target,
+                                               std::shared_ptr<VX2DHolder> trial,
+                                               std::uint32_t cameraIndex)
+    : VFakeSource(target), m_Trial(std::move(trial)), m_CameraIndex(cameraIndex)
+{
+    Reset();
+}
+
+void VFakeSourceCentroidX2D::SetTrackingMode(ETrackingMode mode)
+{
+    if (mode != m_TrackingMode)
+    {
+        Reset();
+    }
+    m_TrackingMode = mode;
+}
+
+void VFakeSourceCentroidX2D::Reset()
+{
+    std::vector<CameraInfoRecord> cameras;
+    double systemFrameRate = 0.0;
+    if (m_Trial)
+    {
+        m_Trial->GetCameraInfo(cameras, systemFrameRate);
+    }
+    const CameraInfoRecord camera =
+        m_CameraIndex < cameras.size() ? cameras[m_CameraIndex] : CameraInfoRecord{};
+
+    m_Confidence = std::make_shared<const CoreOrvanAlgo::VCentroidTrackerConfidence>(
+        CoreOrvanAlgo::VCentroidTrackerConfidence{10.0, 0.4, 0.8, 2.0});
+    const double width = static_cast<double>(camera.SensorWidth);
+    auto tracker = std::make_shared<CoreOrvanAlgo::VHardwareCentroidTracker>(
+        systemFrameRate, 0.0, 0.0, width, static_cast<double>(camera.SensorHeight),
+        "zt:" + std::to_string(camera.CameraId), m_Confidence);
+    const double singleTrackNoise = width * SingleTrackNoisePerWidth;
+    tracker->SetNextTrackId(FirstTrackId);
+    tracker->SetSingleTrackPositionNoise(singleTrackNoise);
+    tracker->SetTrackPositionNoise(singleTrackNoise / EstablishedTrackNoiseDivisor);
+    tracker->SetRadiusNoise(RadiusNoise);
+    m_Tracker = std::move(tracker); // the previous tracker and its tracks are dropped
+    ++m_ResetCount;
+}
+
+void VFakeSourceCentroidX2D::SendFrame(std::uint32_t frame, std::uint32_t previous,
+                                       std::uint32_t& bytesSent)
+{
+    bytesSent = 0;
+    if (frame <= previous)
+    {
+        Reset(); // the frame number stood still or went back: tracking starts again
+    }
+
+    CentroidFrameInfo info;
+    info.DeviceId = GetDeviceId();
+    info.FrameNumber = frame;
+    info.PreviousFrame = previous;
+    info.ReportCentroidCount = true;
+    info.TrackingOn = m_TrackingMode != ETrackingMode::Off;
+
+    const std::uint32_t frameCount = m_Trial ? m_Trial->GetFrameCount() : 0;
+    const std::optional<VTrialFrameMapping> mapping =
+        VTrialFrameMapping::Map(frame, previous, frameCount);
+    const bool readsFile = mapping && (m_TrackingMode == ETrackingMode::Read || !mapping->IsWrap());
+    if (!readsFile)
+    {
+        bytesSent = m_Writer.SendFrame(GetSink(), {}, {}, info);
+        return;
+    }
+
+    // Emptied first, so that a read that fails before it reaches the frame leaves no stale
+    // records of an earlier frame behind.
+    const bool readTracks = m_TrackingMode == ETrackingMode::Read;
+    m_Centroids.Resize(0);
+    m_FileTracks.Resize(0);
+    m_Trial->ReadFrame(mapping->Index, &m_Centroids, readTracks ? &m_FileTracks : nullptr, nullptr,
+                       nullptr);
+    const std::span<const ICentroidData> centroids = CameraCentroids(m_Centroids, m_CameraIndex);
+
+    std::span<const ICentroidTrackData> tracks;
+    if (readTracks)
+    {
+        tracks = TrackSpan(m_FileTracks.GetSetDirect(m_CameraIndex));
+    }
+    else if (m_TrackingMode == ETrackingMode::Generate)
+    {
+        m_Tracker->Process(centroids.data(), static_cast<std::uint32_t>(centroids.size()), frame,
+                           m_GeneratedTracks);
+        tracks = TrackSpan(&m_GeneratedTracks);
+    }
+    bytesSent = m_Writer.SendFrame(GetSink(), centroids, tracks, info);
+}
