@@ -1,20 +1,20 @@
 // The camera with the event system the program runs: commands arriving on other threads
-// (broadcast receive thread, shell thread) take effect on the main thread, and a PREVIEW
-// from the host makes the camera it names stream its picture to the host's preview port.
-// Binds 127.0.0.1:8574, so the program holds the port lock.
+// (broadcast receive thread, shell thread) take effect on the main thread, a host on the
+// camera's shell port gets the camera's answers, and a PREVIEW from the host makes the camera
+// it names stream its picture to the host's preview port. Binds 127.0.0.1:8574 and the shell
+// port 9001, so the program holds the port lock.
 #include "devices/VFakeDeviceCamera.h"
 
 #include "CameraTestSupport.h"
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
 #include "EventLoopPump.h"
+#include "ShellTestSupport.h"
+#include "devices/VDeviceConnectionServices.h"
+#include "devices/VDeviceTelnetConnection.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -23,87 +23,42 @@
 #include <vector>
 
 using namespace camera_test;
+using namespace shell_test;
 using namespace std::chrono_literals;
 
 namespace
 {
 
-/// A UDP socket bound to 127.0.0.1 at the preview port, with bounded waits.
-class VPreviewHost
+/// Reads until nothing arrives for `quietMs`; false when that never happens within `limit`.
+bool DrainUntilQuiet(VUdpReceiver& host, uint32_t quietMs, std::chrono::milliseconds limit)
 {
-public:
-    VPreviewHost()
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline)
     {
-        m_Socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(PREVIEW_PORT);
-        m_Bound = m_Socket >= 0 &&
-                  bind(m_Socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        if (!host.Receive(quietMs))
+            return true;
     }
-    ~VPreviewHost()
-    {
-        if (m_Socket >= 0)
-            close(m_Socket);
-    }
-    VPreviewHost(const VPreviewHost&) = delete;
-    VPreviewHost& operator=(const VPreviewHost&) = delete;
-
-    bool IsBound() const { return m_Bound; }
-
-    /// The next datagram, or nothing after `wait`.
-    std::optional<std::vector<uint8_t>> Receive(std::chrono::milliseconds wait = 5s)
-    {
-        pollfd entry = {m_Socket, POLLIN, 0};
-        if (poll(&entry, 1, static_cast<int>(wait.count())) != 1)
-            return std::nullopt;
-        std::vector<uint8_t> bytes(65536);
-        const ssize_t length = recv(m_Socket, bytes.data(), bytes.size(), 0);
-        if (length < 0)
-            return std::nullopt;
-        bytes.resize(static_cast<size_t>(length));
-        return bytes;
-    }
-
-    /// Reads until nothing arrives for `quiet`; false when that never happens
-    /// within `limit`.
-    bool DrainUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline)
-        {
-            if (!Receive(quiet))
-                return true;
-        }
-        return false;
-    }
-
-private:
-    int m_Socket = -1;
-    bool m_Bound = false;
-};
-
-uint16_t Le16(const std::vector<uint8_t>& bytes, size_t offset)
-{
-    return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
-
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t offset)
-{
-    return uint32_t{bytes[offset]} | (uint32_t{bytes[offset + 1]} << 8) |
-           (uint32_t{bytes[offset + 2]} << 16) | (uint32_t{bytes[offset + 3]} << 24);
+    return false;
 }
 
 /// The camera fixture with the program's event manager on the test's main thread.
 class CameraEventFixture : public CameraFixture
 {
 protected:
-    void SetUp() override
+    void SetUp() override { MakeManager(nullptr); }
+
+    /// A manager without broadcast socket on this fixture's event manager, with the
+    /// given connection parts.
+    void MakeManager(std::shared_ptr<IDeviceServices> services)
     {
-        ASSERT_TRUE(VFakeDeviceCamera::AddCameraDefinitions(m_Definitions));
+        if (m_Definitions.GetDefinitionCount() == 0)
+        {
+            ASSERT_TRUE(VFakeDeviceCamera::AddCameraDefinitions(m_Definitions));
+        }
+        m_Manager.reset();
         VFakeDeviceManagerOptions options;
         options.m_OpenReceiver = false;
+        options.m_DeviceServices = std::move(services);
         m_Manager = std::make_unique<VFakeDeviceManager>(&m_Events, htonl(kLocalAddress),
                                                          htonl(kHalAddress), options);
     }
@@ -152,7 +107,7 @@ TEST_F(CameraEventFixture, ShellCommandsFromTheShellThreadTakeEffectOnTheMainThr
 
 TEST_F(CameraEventFixture, PreviewModeStreamsThePictureOfTheCamerasSensorToTheHost)
 {
-    VPreviewHost host;
+    VUdpReceiver host(PREVIEW_PORT);
     ASSERT_TRUE(host.IsBound()) << "127.0.0.1:8574 is in use";
     auto camera = AddCamera(7);
     camera->SetParam("DeviceType", "WREN_MOCAP_VGA");
@@ -164,18 +119,18 @@ TEST_F(CameraEventFixture, PreviewModeStreamsThePictureOfTheCamerasSensorToTheHo
     const auto datagram = host.Receive();
     ASSERT_TRUE(datagram.has_value()) << "no preview datagram within 5 s";
     ASSERT_GE(datagram->size(), 36u);
-    EXPECT_EQ(Le16(*datagram, 0), 0xC000);
-    EXPECT_EQ(Le32(*datagram, 8), 7u);    // device id
-    EXPECT_EQ(Le16(*datagram, 28), 640u); // width
-    EXPECT_EQ(Le16(*datagram, 30), 480u); // height
+    EXPECT_EQ(LoadLittle16(*datagram, 0), 0xC000);
+    EXPECT_EQ(LoadLittle32(*datagram, 8), 7u);    // device id
+    EXPECT_EQ(LoadLittle16(*datagram, 28), 640u); // width
+    EXPECT_EQ(LoadLittle16(*datagram, 30), 480u); // height
 
     // A PREVIEW naming another device stops it; the host then hears nothing more.
     OnOtherThread([&] { camera->ClassCommand({0x00050002, 8, 1}); });
     ASSERT_TRUE(EventTest::PumpUntil([&] { return !camera->HasPreviewServer(); }))
         << "the preview did not stop";
     EXPECT_FALSE(camera->Bool("PreviewMode"));
-    EXPECT_TRUE(host.DrainUntilQuiet(200ms, 5s));
-    EXPECT_FALSE(host.Receive(200ms).has_value());
+    EXPECT_TRUE(DrainUntilQuiet(host, 200, 5s));
+    EXPECT_FALSE(host.Receive(200).has_value());
 
     // Destroying a camera while it previews stops the sender.
     OnOtherThread([&] { camera->ClassCommand({0x00050002, 7, 1}); });
@@ -183,5 +138,47 @@ TEST_F(CameraEventFixture, PreviewModeStreamsThePictureOfTheCamerasSensorToTheHo
     ASSERT_TRUE(host.Receive().has_value());
     camera.reset();
     m_Manager.reset();
-    EXPECT_TRUE(host.DrainUntilQuiet(200ms, 5s));
+    EXPECT_TRUE(DrainUntilQuiet(host, 200, 5s));
+}
+
+TEST_F(CameraEventFixture, HostOnTheShellPortGetsTheCamerasAnswers)
+{
+    VUdpReceiver awake; // the HAL's awake-and-alive port, out of the way
+    ASSERT_TRUE(awake.IsBound());
+    MakeManager(std::make_shared<VDeviceConnectionServices>(awake.Port()));
+    auto camera = AddCamera(5);
+    ASSERT_TRUE(Connect(*camera));
+    const uint16_t port = VDeviceTelnetConnection::GetShellPort(camera->GetPosition());
+
+    // The shell listens from the connection on; give a slow start some room.
+    auto host = std::make_unique<VShellHost>();
+    const auto deadline = Clock::now() + 5s;
+    bool connected = host->Connect(port);
+    while (!connected && Clock::now() < deadline)
+    {
+        EventTest::PumpFor(20ms);
+        host = std::make_unique<VShellHost>();
+        connected = host->Connect(port);
+    }
+    ASSERT_TRUE(connected) << "no shell on port " << port;
+    ASSERT_EQ(host->ReadUntil(Greeting), Greeting);
+
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(host->Send("window\r\n"));
+    EXPECT_EQ(host->ReadAnswer(), std::string("0 1728 0 2352\n") + Prompt);
+
+    // A setter answers with the prompt alone; the change runs on the main thread.
+    ASSERT_TRUE(host->Send("  gain 6\n"));
+    EXPECT_EQ(host->ReadAnswer(), Prompt);
+    EXPECT_TRUE(EventTest::PumpUntil([&] { return camera->Int("Gain") == 6; }))
+        << "gain is " << camera->Int("Gain");
+
+    ASSERT_TRUE(host->Send("info\n"));
+    const std::string info = host->ReadAnswer();
+    EXPECT_EQ(info.rfind("Device Type : Zt-M4\nDisplay Device Type : Zt-M4\n", 0), 0u) << info;
+    const std::string ending = std::string("Centroid Tracking Able : yes\n") + Prompt;
+    ASSERT_GE(info.size(), ending.size());
+    EXPECT_EQ(info.substr(info.size() - ending.size()), ending);
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("5: Command: window\n5:  Reply: 0 1728 0 2352\n"), std::string::npos) << log;
 }
