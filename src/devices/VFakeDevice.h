@@ -60,11 +60,11 @@ class VFakeDeviceManager;
 /// device lock | | OnDisconnected() | main, after the frame clock stopped and shell and sender are
 /// gone; no device lock | | OnClassBroadcastCommand(data, length) | broadcast receive thread or a
 /// master's sync thread; manager lock | | OnTelnetCommand(line, reply) | the shell's receive thread
-/// (next issue's shell) | | SetDataPort(port) | the shell's receive thread ("portset") | |
+/// | | SetDataPort(port) | the shell's receive thread ("portset") | |
 /// OnFrame(frame, previous) | a master's sync thread; this device's data lock, and the manager lock
 /// when another device is master | | OnDataTargetChanged() | the shell's receive thread ("notify"),
 /// data lock; nothing in the base | | SendSyncStatus(mode), SendPosition() | main (sync-mode
-/// change), later also the shell thread; do nothing until the status datagrams exist |
+/// change) and the shell thread ("notify"); nothing goes out while the data-out socket is closed |
 ///
 /// Locks, in the order they may be taken (never the other way round):
 /// 1. the manager's lock (recursive): dispatch and OnSyncTick;
