@@ -20,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,6 +59,16 @@ public:
     }
 
     void GetDescription(IString& out) const override { out.Assign("Test device"); }
+
+    /// Runs m_BeforeBroadcast (when set) inside the dispatch, before the base's handling.
+    void OnBroadcastCommand(const uint8_t* data, size_t length) override
+    {
+        if (m_BeforeBroadcast)
+            m_BeforeBroadcast(data, length);
+        VFakeDevice::OnBroadcastCommand(data, length);
+    }
+    /// Set before the device takes part in any dispatch.
+    std::function<void(const uint8_t*, size_t)> m_BeforeBroadcast;
 
     std::vector<VFrameRecord> Frames() const
     {

@@ -78,6 +78,13 @@ long FindFrame(const std::vector<VFrameRecord>& frames, uint32_t frame)
     return -1;
 }
 
+/// Shows the device lines captured during a failed test.
+void PrintIfFailed(const std::string& output)
+{
+    if (::testing::Test::HasFailure())
+        std::fputs(output.c_str(), stdout);
+}
+
 /// A frame period plus the allowance for a stop.
 constexpr auto kStopAllowance = 10ms;
 
@@ -174,6 +181,47 @@ TEST_F(DeviceFixture, MasterThenFrameNumberSyncsEveryConnectedDevice)
     EXPECT_EQ(offline->FrameCount(), 0u) << "a device that is not connected produces no frames";
 }
 
+TEST_F(DeviceFixture, ANumberMarkedDuringTheSyncBroadcastGoesOutBeforeTheFrame)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    auto camera = AddDevice(1);
+    // While the master's sync for 1000 is being dispatched, a new number and mark
+    // arrive for the master (as from the shell's "setframe"): the master must
+    // broadcast 2000 before it produces a frame.
+    // The hook outlives this body when an assertion ends it early: it holds only
+    // what lives as long as the devices.
+    camera->m_BeforeBroadcast =
+        [master = unit.get(), marked = std::make_shared<std::atomic<bool>>()](const uint8_t* data,
+                                                                              size_t length)
+    {
+        if (length == 8 && LoadBroadcastWord(data, 0) == BROADCAST_CMD_SYNC &&
+            LoadBroadcastWord(data, 1) == 1000 && !marked->exchange(true))
+            master->SetNextFrameNumber(2000, true);
+    };
+    for (const auto& device : {unit, camera})
+        ASSERT_TRUE(Connect(*device));
+    testing::internal::CaptureStdout();
+    Dispatch({0x00030005, 0x02000001, 0, 10, 0, 0});
+    ASSERT_TRUE(camera->WaitForFrames([](const auto& frames) { return frames.size() >= 2; }));
+    Dispatch({0x00070001, 1000});
+    for (const auto& device : {unit, camera})
+        ASSERT_TRUE(
+            device->WaitForFrames([](const auto& frames) { return FindFrame(frames, 2001) >= 0; }))
+            << "device " << device->GetDeviceId() << " never reached frame 2001";
+    Dispatch({0x00030005, 0xFFFFFFFF, 0, 10, 0, 0});
+    const std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(CountLinesContaining(output, "Broadcasting sync at 2000 frames"), 1u) << output;
+    for (const auto& device : {unit, camera})
+    {
+        const std::vector<VFrameRecord> frames = device->Frames();
+        EXPECT_EQ(FindFrame(frames, 1000), -1) << device->GetDeviceId();
+        const long at = FindFrame(frames, 2000);
+        ASSERT_GE(at, 1);
+        EXPECT_EQ(frames[at - 1].m_Frame + 1, static_cast<uint32_t>(at)) << "counted up to it";
+    }
+    EXPECT_EQ(FindFrame(unit->Frames(), 2000), FindFrame(camera->Frames(), 2000));
+}
+
 TEST_F(DeviceFixture, SetFrameSyncsWithExactlyTheRequestedNumber)
 {
     auto unit = AddDevice(0x02000001u, 2);
@@ -231,7 +279,7 @@ TEST_F(DeviceFixture, OneMasterRunsOneSyncThread)
     unit->SetParam("SyncMode", int32_t{2});
     EXPECT_FALSE(unit->IsSyncThreadRunning());
     EXPECT_EQ(CountSyncThreads(), 0);
-    std::fputs(testing::internal::GetCapturedStdout().c_str(), stdout);
+    PrintIfFailed(testing::internal::GetCapturedStdout());
 }
 
 TEST_F(DeviceFixture, TheClockStopsWithinAFramePeriodFromEveryDirection)
@@ -288,7 +336,7 @@ TEST_F(DeviceFixture, TheClockStopsWithinAFramePeriodFromEveryDirection)
     unit->SetParam("SystemFrameRate", 100.0);
     EXPECT_TRUE(camera->WaitForFrames([](const auto& frames) { return frames.size() >= 3; }))
         << "the clock did not resume at 100 Hz";
-    std::fputs(testing::internal::GetCapturedStdout().c_str(), stdout);
+    PrintIfFailed(testing::internal::GetCapturedStdout());
 }
 
 TEST_F(DeviceFixture, TeardownWhileTheClockRunsNeverDeadlocks)
@@ -307,7 +355,7 @@ TEST_F(DeviceFixture, TeardownWhileTheClockRunsNeverDeadlocks)
         ASSERT_TRUE(cameraB->WaitForFrames([](const auto& frames) { return frames.size() >= 5; }));
         FinishesWithin(
             5s, [&] { manager.reset(); }, "destroying the manager");
-        testing::internal::GetCapturedStdout();
+        PrintIfFailed(testing::internal::GetCapturedStdout());
         EXPECT_FALSE(unit->IsSyncThreadRunning());
         for (const auto& device : {unit, cameraA, cameraB})
         {
