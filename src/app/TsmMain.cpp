@@ -3,8 +3,13 @@
 #include "app/OwnAddress.h"
 #include "app/VArgParser.h"
 #include "app/VQuitOnSignal.h"
+#include "Core/Corvid/Framework/EventSystem/VDeferredActionEventHandler.h"
+#include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
+#include "devices/IFakeDevice.h"
+#include "devices/VDeviceConnectionServices.h"
 #include "devices/VFakeDeviceManager.h"
 #include "net/VNetAddress.h"
+#include "params/ParamAccess.h"
 
 #include <QCoreApplication>
 
@@ -64,6 +69,20 @@ bool ReadAddress(const std::string& text, VNetAddress& address)
 
 } // namespace
 
+uint32_t ConnectEveryDevice(VFakeDeviceManager& manager)
+{
+    uint32_t connected = 0;
+    const uint32_t count = manager.GetDeviceCount();
+    for (uint32_t index = 0; index < count; ++index)
+    {
+        const std::shared_ptr<IFakeDevice> device = manager.GetDevice(index);
+        IParamList* params = device != nullptr ? device->GetParamList() : nullptr;
+        if (params != nullptr && SetParamValue<bool>(*params, "Connected", true, true))
+            ++connected;
+    }
+    return connected;
+}
+
 int RunTsmCL(int argc, char* argv[])
 {
     // Every console line leaves at its line end, also into a pipe: the launcher
@@ -78,6 +97,12 @@ int RunTsmCL(int argc, char* argv[])
     const VQuitOnSignal quitOnSignal;
 
     std::printf("tsmCL %s - simulated motion-capture devices\n", TSM_VERSION);
+
+    // Parameter changes that other threads request run on this thread, through
+    // the event manager and the loop below. Released in reverse order on every
+    // exit, after the device manager.
+    auto eventManager = std::make_unique<VEventManagerQt>();
+    auto deferredActions = std::make_unique<VDeferredActionEventHandler>(eventManager.get());
 
     VTsmOptions options;
     VArgParser parser;
@@ -117,8 +142,12 @@ int RunTsmCL(int argc, char* argv[])
     std::printf("HAL   IP: %s\n", halAddress.ToString().c_str());
 
     // The broadcast receiver runs from here on.
-    auto manager = std::make_unique<VFakeDeviceManager>(nullptr, localAddress.GetNetworkOrder(),
-                                                        halAddress.GetNetworkOrder());
+    // Each device that connects gets its command shell and awake-and-alive sender.
+    VFakeDeviceManagerOptions managerOptions;
+    managerOptions.m_DeviceServices = std::make_shared<VDeviceConnectionServices>();
+    auto manager =
+        std::make_unique<VFakeDeviceManager>(eventManager.get(), localAddress.GetNetworkOrder(),
+                                             halAddress.GetNetworkOrder(), managerOptions);
 
     if (!options.m_X1D.empty())
     {
@@ -132,8 +161,14 @@ int RunTsmCL(int argc, char* argv[])
     }
     std::printf("Press Ctrl-C to quit\n\n\n");
 
+    ConnectEveryDevice(*manager);
+
     const int result = application.exec();
 
+    // The manager stops every device thread, so nothing posts any more when the
+    // event system goes.
     manager.reset();
+    deferredActions.reset();
+    eventManager.reset();
     return result;
 }
