@@ -1,10 +1,15 @@
 #include "SourceTestSupport.h"
+#include "devices/VFakeDevice.h"
 #include "sources/VFakeSourceCentroid.h"
 #include "sources/VFakeSourceGreyscale.h"
 
 #include <gtest/gtest.h>
 
 using namespace SourceTest;
+
+// The cameras hand their sources a reader over the device base's typed getters: make sure
+// every forwarding compiles against the real device.
+template class TDeviceParamReader<VFakeDevice>;
 
 namespace
 {
@@ -262,4 +267,44 @@ TEST(FakeSource, UnreachableTargetDropsWithoutBlocking)
     EXPECT_EQ(bytes, 36u);
     EXPECT_EQ(recorder.Take().size(), 1u);
     EXPECT_EQ(source.GetSocketSink().GetDroppedCount(), 1u);
+}
+
+namespace
+{
+/// A device with typed getters by key, as the device base has them.
+struct VGetterDevice
+{
+    bool GetParam(const char* key, bool& out) const { return Give(key, out, true); }
+    bool GetParam(const char* key, std::int32_t& out) const { return Give(key, out, -7); }
+    bool GetParam(const char* key, std::uint32_t& out) const { return Give(key, out, 7u); }
+    bool GetParam(const char* key, double& out) const { return Give(key, out, 2.5); }
+    bool GetParam(const char* key, std::string& out) const
+    {
+        return Give(key, out, std::string("text"));
+    }
+
+    template <class T> bool Give(const char* key, T& out, T value) const
+    {
+        m_Keys.push_back(key);
+        if (std::string(key) == "Missing")
+            return false;
+        out = value;
+        return true;
+    }
+    mutable std::vector<std::string> m_Keys;
+};
+} // namespace
+
+TEST(FakeSource, DeviceParamReaderForwardsToTheTypedGetters)
+{
+    VGetterDevice device;
+    const TDeviceParamReader<VGetterDevice> reader(device);
+    const IFakeSourceParams& params = reader;
+    EXPECT_TRUE(params.ReadParamOr<bool>("A", false));
+    EXPECT_EQ(params.ReadParamOr<std::int32_t>("B", 0), -7);
+    EXPECT_EQ(params.ReadParamOr<std::uint32_t>("C", 0u), 7u);
+    EXPECT_EQ(params.ReadParamOr<double>("D", 0.0), 2.5);
+    EXPECT_EQ(params.ReadParamOr<std::string>("E", ""), "text");
+    EXPECT_EQ(params.ReadParamOr<std::int32_t>("Missing", 42), 42);
+    EXPECT_EQ(device.m_Keys, (std::vector<std::string>{"A", "B", "C", "D", "E", "Missing"}));
 }
