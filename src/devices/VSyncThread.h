@@ -17,6 +17,12 @@
 /// on a condition variable together with the stop flag, so a stop request ends
 /// any wait at once. Each instance starts a fresh release schedule.
 ///
+/// The thread asks for real-time scheduling (SCHED_FIFO, RealTimePriority) so
+/// that its releases stay even on a loaded machine; where that is not allowed it
+/// asks for nice RaisedNiceValue, and otherwise runs as it is. A clock whose
+/// ticks take longer than its period never sleeps; at real-time priority the
+/// kernel's real-time throttling then still leaves the other threads their share.
+///
 /// Threading: construct and destroy on the main thread, under the device's
 /// sync-thread lock; never destroy it on its own thread. RequestStop and
 /// IsStopRequested on any thread; WaitUntil, WaitFor and GetPacer on the sync
@@ -48,8 +54,14 @@ public:
     /// Whether the calling thread is this sync thread.
     bool IsCurrentThread() const { return std::this_thread::get_id() == m_Thread.get_id(); }
 
+    /// Scheduling the thread asks for (see the class comment).
+    static constexpr int RealTimePriority = 10;
+    static constexpr int RaisedNiceValue = -10;
+
 private:
     void Run();
+    /// Timer slack and scheduling of the calling (sync) thread.
+    void RaisePriority();
 
     VFakeDevice& m_Device;
     std::atomic<bool> m_Stop{false};
