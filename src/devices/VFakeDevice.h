@@ -51,20 +51,28 @@ class VFakeDeviceManager;
 ///   at "SystemFrameRate"; each tick produces this device's frame (OnFrame) and,
 ///   through the manager's OnSyncTick, one frame of every other connected device.
 ///
-/// Virtual operations for the device classes (all protected except
-/// GetDescription; none is called with the manager's lock released unless said):
-/// | operation | thread, locks held by the caller |
-/// |---|---|
-/// | GetDescription(out) | any; no lock |
-/// | OnConnected() | main, inside the "Connected" change, after the shell and sender exist; no
-/// device lock | | OnDisconnected() | main, after the frame clock stopped and shell and sender are
-/// gone; no device lock | | OnClassBroadcastCommand(data, length) | broadcast receive thread or a
-/// master's sync thread; manager lock | | OnTelnetCommand(line, reply) | the shell's receive thread
-/// | | SetDataPort(port) | the shell's receive thread ("portset") | |
-/// OnFrame(frame, previous) | a master's sync thread; this device's data lock, and the manager lock
-/// when another device is master | | OnDataTargetChanged() | the shell's receive thread ("notify"),
-/// data lock; nothing in the base | | SendSyncStatus(mode), SendPosition() | main (sync-mode
-/// change) and the shell thread ("notify"); nothing goes out while the data-out socket is closed |
+/// Virtual operations for the device classes, with the thread they run on and
+/// the locks the caller holds (all protected except GetDescription):
+/// - GetDescription(out): any thread; no lock.
+/// - OnConnected(): main thread, inside the "Connected" change, after the shell
+///   and the sender exist; no device lock.
+/// - OnDisconnected(): main thread, after the frame clock stopped and the shell
+///   and the sender are gone; no device lock.
+/// - OnClassBroadcastCommand(data, length): the broadcast receive thread or a
+///   master's sync thread; the manager's lock.
+/// - OnTelnetCommand(line, reply): the shell's receive thread.
+/// - SetDataPort(port): the shell's receive thread ("portset").
+/// - OnFrame(frame, previous): a master's sync thread; this device's data lock,
+///   and the manager's lock when another device is master.
+/// - OnDataTargetChanged(): the shell's receive thread ("notify"); data lock;
+///   nothing in the base.
+/// - SendSyncStatus(mode), SendPosition(): the main thread (sync-mode change)
+///   and the shell's thread ("notify"); nothing goes out while the data-out
+///   socket is closed.
+///
+/// Seams: the shell and the awake-and-alive sender come from the manager's
+/// IDeviceServices (none: the device connects without them); a derived class
+/// may override SendSyncStatus and SendPosition.
 ///
 /// Locks, in the order they may be taken (never the other way round):
 /// 1. the manager's lock (recursive): dispatch and OnSyncTick;
@@ -88,7 +96,8 @@ class VFakeDeviceManager;
 /// Create<T>(), whose deleter calls Retire() before any destructor runs, or call
 /// Retire() yourself before releasing a device: the frame clock and the shell
 /// call virtual operations, which must not run while a derived part is being
-/// destroyed. The manager must outlive its devices. Not copyable.
+/// destroyed. After its manager is gone (which retires it) a device may only be
+/// released. Not copyable.
 class VFakeDevice : public IFakeDevice, public IShellDevice
 {
 public:
