@@ -407,23 +407,6 @@ bool VFakeDeviceCamera::IsSendingAllowed() const
            !GetParamOr("Preview", false);
 }
 
-GreyscaleFrameInfo VFakeDeviceCamera::ReadGreyscaleFrameInfo(uint32_t frame,
-                                                             uint32_t previous) const
-{
-    GreyscaleFrameInfo info;
-    info.DeviceId = GetDeviceId();
-    info.FrameNumber = frame;
-    info.PreviousFrame = previous;
-    info.ProtocolVersion = GetParamOr("ProtocolVersion", int32_t{0});
-    info.GreyMode = CameraData::EncodingModeFromText(GetParamOr<std::string>("GreyMode", ""));
-    info.CoordMode = CameraData::EncodingModeFromText(GetParamOr<std::string>("CoordMode", ""));
-    info.Threshold = GetParamOr("Threshold", int32_t{0});
-    info.MinRatio = GetParamOr("MinRatio", int32_t{0});
-    info.MaxPixelsPerLine = GetParamOr("MaxPixelsPerLine", int32_t{0});
-    info.SystemFrameRate = GetParamOr("SystemFrameRate", 0.0);
-    return info;
-}
-
 // ---- broadcast commands ----------------------------------------------------
 
 void VFakeDeviceCamera::OnClassBroadcastCommand(const uint8_t* data, size_t length)

@@ -4,7 +4,6 @@
 
 #include "devices/VFakeDevice.h"
 #include "devices/VFakeZtParamObserver.h"
-#include "devices/VGreyscaleStreamAssembler.h"
 #include "devices/VPreviewServer.h"
 #include "params/IString.h"
 
@@ -39,17 +38,22 @@ class VFakeDeviceManager;
 /// - Shell: "info", "gain", "minratio", "setstrobe", "threshold", "window", "led",
 ///   "greymode", "coordmode" and "dspparams -s" (see OnTelnetCommand).
 ///
-/// Parameters a variant reads in OnFrame (through the base's typed getters, which
-/// read the property-set mirror and are safe on the frame thread):
-/// | key | type | use |
-/// |---|---|---|
-/// | "Enabled", "SystemEnabled", "Preview" | bool | send only while the first two hold and the last
-/// does not (IsSendingAllowed) | | "ProtocolVersion" | int32 | 1: centroid source at the data port,
-/// greyscale at port + 1000; 2: greyscale only, at port + 5000 | | "SupportsCentroids",
-/// "SupportsGreyscale" | bool | whether each source sends | | "Tracking" | text | "Off",
-/// "Generate", "Read" | | "GreyMode", "CoordMode", "Threshold", "MinRatio", "MaxPixelsPerLine",
-/// "SystemFrameRate" | | the greyscale assembly (ReadGreyscaleFrameInfo) | | "DeviceType",
-/// "DeviceID" | text, int32 | GetDescription: prefix, type, " ", id |
+/// Parameters a variant reads (through the base's typed getters, which read the
+/// property-set mirror and are safe on the frame and shell threads; a source reads
+/// them through TDeviceParamReader of sources/IFakeSourceParams.h):
+/// - "Enabled", "SystemEnabled" (bool) and "Preview" (bool): OnFrame sends only
+///   while the first two hold and "Preview" does not (IsSendingAllowed).
+/// - "ProtocolVersion" (int32): in SetDataPort, 1 gives a centroid source at the
+///   port and a greyscale source at port + 1000, 2 a greyscale source only, at
+///   port + 5000.
+/// - "SupportsCentroids", "SupportsGreyscale" (bool): whether each source sends.
+/// - "Tracking" (text "Off", "Generate", "Read"): the trial-file tracking mode.
+/// - "GreyMode", "CoordMode" (text), "Threshold", "MinRatio", "MaxPixelsPerLine"
+///   (int32), "SystemFrameRate" (real): the greyscale assembly.
+/// - "DeviceType" (text) and GetDeviceId(): GetDescription ("X2D: Zt-M4 7").
+/// A trial-file variant sets "DeviceType" first and then "SensorWidth" and
+/// "SensorHeight" from the file, so the file's sensor replaces the model's; a
+/// record that names no type is mapped by CameraModelTable::DeviceTypeForSensorArea.
 ///
 /// How the variants override the frame hooks
 /// - SetDataPort(port) runs on the shell's receive thread ("portset"). Build the
@@ -116,12 +120,6 @@ public:
     /// send frame data. Any thread.
     bool IsSendingAllowed() const;
 
-    /// The greyscale assembly settings of a frame, read from the camera's
-    /// parameters ("ProtocolVersion", "GreyMode", "CoordMode", "Threshold",
-    /// "MinRatio", "MaxPixelsPerLine", "SystemFrameRate") and its device id. Any
-    /// thread.
-    GreyscaleFrameInfo ReadGreyscaleFrameInfo(uint32_t frame, uint32_t previous) const;
-
 protected:
     /// The device base's construction arguments, passed on unchanged (the variants
     /// pass a parameter list made from a list that AddCameraDefinitions filled);
@@ -152,19 +150,21 @@ protected:
     /// The camera's shell commands. The line's first matching word (plain prefix,
     /// tried in the order below) is removed and the rest is its argument; a line
     /// that matches none leaves `reply` as it was. Nothing is ever reported as an
-    /// error: a bad argument changes nothing.
-    /// | word | argument | action, reply |
-    /// |---|---|---|
-    /// | "info" | ignored | appends the report (13 lines, 15 for protocol-2 video) |
-    /// | "gain", "minratio", "setstrobe", "threshold" | integer | sets "Gain", "MinRatio",
-    /// "Strobe", "Threshold" | | "window" | ignored | appends "0 <SensorHeight> 0 <SensorWidth>\n"
-    /// | | "led" | pairs of index (0-3) and value | sets "LED<index>" to the value, pair by pair,
-    /// stopping at the first bad pair | | "greymode" | trimmed text | "some", "all", "only", "none"
-    /// set "GreyMode" | | "coordmode" | trimmed text | "some", "only", "none" set "CoordMode" | |
-    /// "dspparams -s" | trimmed, then integer | sets "MaxPixelsPerLine" | An integer argument is a
-    /// decimal number (optional sign) after optional leading white space, with nothing after it and
-    /// within 32 bits. "led" splits its argument at blanks, runs of blanks counting as one; double
-    /// quotes group blanks into a token and are dropped.
+    /// error: a bad argument changes nothing. Replies are appended to `reply`.
+    /// - "info": the report, 13 lines ("Device Type : Zt-M4\n" …), plus one or two
+    ///   "Stream" lines for protocol 2.
+    /// - "gain", "minratio", "setstrobe", "threshold" with an integer: set "Gain",
+    ///   "MinRatio", "Strobe", "Threshold".
+    /// - "window": replies "0 <SensorHeight> 0 <SensorWidth>\n".
+    /// - "led" with pairs of index (0 to 3) and value: sets "LED<index>" to the
+    ///   value, pair by pair, up to the first bad index or a missing value.
+    /// - "greymode" with "some", "all", "only" or "none" (trimmed): sets "GreyMode".
+    /// - "coordmode" with "some", "only" or "none" (trimmed): sets "CoordMode".
+    /// - "dspparams -s" with an integer (trimmed first): sets "MaxPixelsPerLine".
+    /// An integer argument is a decimal number (optional sign) after optional
+    /// leading white space, with nothing after it and within 32 bits. "led" splits
+    /// its argument at blanks, runs of blanks counting as one; double quotes group
+    /// blanks into a token and are dropped.
     void OnTelnetCommand(const std::string& line, std::string& reply) override;
 
 private:

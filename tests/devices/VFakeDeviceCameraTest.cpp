@@ -645,25 +645,3 @@ TEST_F(CameraFixture, SendingNeedsEnabledAndSystemEnabledAndNoPreview)
     camera->SetParam("Preview", true);
     EXPECT_FALSE(camera->IsSendingAllowed());
 }
-
-TEST_F(CameraFixture, GreyscaleFrameInfoComesFromTheParameters)
-{
-    auto camera = AddCamera(0x1234);
-    camera->SetParam("DeviceType", "WREN_MOCAP_VGA");
-    camera->SetParam("GreyMode", "only");
-    camera->SetParam("Threshold", int32_t{40});
-    camera->SetParam("MinRatio", int32_t{41});
-    camera->SetParam("MaxPixelsPerLine", int32_t{42});
-    camera->SetParam("SystemFrameRate", 100.0);
-    const GreyscaleFrameInfo info = camera->ReadGreyscaleFrameInfo(10, 9);
-    EXPECT_EQ(info.DeviceId, 0x1234u);
-    EXPECT_EQ(info.FrameNumber, 10u);
-    EXPECT_EQ(info.PreviousFrame, 9u);
-    EXPECT_EQ(info.ProtocolVersion, 2);
-    EXPECT_EQ(info.GreyMode, CameraData::EncodingMode::Only);
-    EXPECT_EQ(info.CoordMode, CameraData::EncodingMode::All);
-    EXPECT_EQ(info.Threshold, 40);
-    EXPECT_EQ(info.MinRatio, 41);
-    EXPECT_EQ(info.MaxPixelsPerLine, 42);
-    EXPECT_DOUBLE_EQ(info.SystemFrameRate, 100.0);
-}
