@@ -32,7 +32,10 @@ VTrialInfo VX1DTrialReader::GetInfo() const
         info.Formats.push_back(
             {format.GetFormatId(), static_cast<std::uint32_t>(format.GetFields().size())});
     }
-    info.HeaderValue = m_Import.GetHeaderValue();
+    if (m_Opened)
+    {
+        info.HeaderValue = m_Import.GetHeaderValue(); // the reader cannot tell 0 from absent
+    }
     std::uint32_t firstValue = 0;
     std::uint32_t secondValue = 0;
     m_Import.GetAnalogueSourceSets(firstValue, secondValue, info.SourceSets);

@@ -273,6 +273,41 @@ TEST_F(TsmtrialCommand, DumpOfAFrameBeyondTheEndFailsWithTheReadersMessage)
     EXPECT_TRUE(Contains(result.Err, "There is no frame index 60 in the file."));
 }
 
+TEST_F(TsmtrialCommand, DumpShowsAFrameWhoseReadReturnedFalseWithoutAnError)
+{
+    // Without a frame-info format the reader fills the frames but returns false and names
+    // no sets: the dump shows the data, "ok" false, and exits 0 since nothing went wrong.
+    VX2DExportSettings settings;
+    settings.Cameras = {CameraInfoRecord{}};
+    settings.Cameras[0].CameraId = 12;
+    settings.Cameras[0].SensorWidth = 1024;
+    settings.Cameras[0].SensorHeight = 1024;
+    settings.WriteFrameInfoFormat = false;
+    const std::string path = m_Dir.File("noinfo.x2d");
+    VX2DExport writer;
+    ASSERT_TRUE(writer.Open(path, settings));
+    VCentroidFrame centroids;
+    centroids.Resize(1);
+    centroids.GetSetDirect(0)->Resize(1);
+    ICentroidData* centroid = nullptr;
+    centroids.GetSetDirect(0)->GetItemData(0, &centroid);
+    centroid->X = 512.0;
+    ASSERT_TRUE(writer.WriteFrame(5, &centroids, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(writer.Close());
+
+    const VResult result = RunTool({"dump", path, "--frame", "0", "--json"});
+    EXPECT_EQ(result.Code, 0) << result.Err;
+    const TestJson::VValue dump = ParseJson(result.Out);
+    EXPECT_FALSE(dump["ok"].Boolean);
+    EXPECT_EQ(dump["frame_number"].Number, 5);
+    EXPECT_EQ(dump["cameras"][0]["name"].Text, "");
+    EXPECT_EQ(dump["cameras"][0]["centroids"][0][0].Number, 512.0);
+    EXPECT_TRUE(dump["errors"].Items.empty());
+    const TestJson::VValue info = ParseJson(RunTool({"info", path, "--json"}).Out);
+    EXPECT_TRUE(info["frame_info_format"].IsNull());
+    EXPECT_EQ(info["cameras"][0]["name"].Text, "zt:12");
+}
+
 TEST_F(TsmtrialCommand, DiffOfAFileWithItselfIsEqualAndFindsAMovedCentroid)
 {
     const VResult same = RunTool({"diff", m_X2D, m_X2D});
