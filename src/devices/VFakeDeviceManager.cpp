@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <thread>
 
 namespace
 {
@@ -80,13 +81,17 @@ VFakeDeviceManager::~VFakeDeviceManager()
 
 bool VFakeDeviceManager::LockUnless(Lock& lock, const std::atomic<bool>& abandon) const
 {
-    lock = Lock(m_Lock, std::defer_lock);
-    // The timed wait wakes as soon as the lock is free; the period only bounds how
-    // late a stop request is noticed.
-    while (!lock.try_lock_for(std::chrono::milliseconds(1)))
+    // A blocking lock would not notice the stop request. Contention is rare and
+    // short (one dispatch), so a short sleep between tries costs little. (A timed
+    // lock would do too, but the thread sanitizer cannot follow the clock-based
+    // timed lock the library uses.)
+    lock = Lock(m_Lock, std::try_to_lock);
+    while (!lock.owns_lock())
     {
         if (abandon.load())
             return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        lock.try_lock();
     }
     return true;
 }

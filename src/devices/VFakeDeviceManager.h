@@ -43,7 +43,7 @@ struct VFakeDeviceManagerOptions
 /// the main thread. OnBroadcastCommand on the broadcast receive thread or a
 /// master's sync thread (tests also call it on the main thread). OnSyncTick on a
 /// master's sync thread. Every operation that touches the lists holds m_Lock, a
-/// recursive timed mutex, for its whole duration (OnBroadcastCommand only around
+/// recursive mutex, for its whole duration (OnBroadcastCommand only around
 /// the dispatch, after the log line), so dispatches and ticks never overlap and a
 /// device may call back into the manager from inside one. The lock is taken
 /// before any device lock. A sync thread waits for it through the variants that
@@ -105,7 +105,7 @@ public:
     IDeviceServices* GetDeviceServices() const { return m_DeviceServices.get(); }
 
 private:
-    using Lock = std::unique_lock<std::recursive_timed_mutex>;
+    using Lock = std::unique_lock<std::recursive_mutex>;
 
     /// Takes m_Lock unless `abandon` is set first; false (not locked) then.
     bool LockUnless(Lock& lock, const std::atomic<bool>& abandon) const;
@@ -117,7 +117,7 @@ private:
 
     /// Guards m_Devices and m_StreamClients; held across dispatch and ticks.
     /// Taken before any device lock.
-    mutable std::recursive_timed_mutex m_Lock;
+    mutable std::recursive_mutex m_Lock;
     std::vector<std::shared_ptr<IFakeDevice>> m_Devices;
     std::vector<std::shared_ptr<VFakeZtCGClient>> m_StreamClients;
 };
