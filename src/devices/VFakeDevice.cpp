@@ -624,10 +624,13 @@ void VFakeDevice::OnBroadcastCommand(const uint8_t* data, size_t length)
             mode = (word(2) & 1u) != 0 ? SyncModeSurrogateMaster : SyncModeMaster;
         else if (master == BROADCAST_CMD_ALL_DEVICES)
             mode = SyncModeFreeRunning;
+        // Marked first: the parameter changes normally run later on the main
+        // thread, and a clock they start must find the mark already set, also
+        // when the dispatch itself runs on the main thread and they run at once.
+        MarkSyncPending();
         SetParam("SyncMode", mode);
         SetParam("SystemFrameRate",
                  static_cast<double>(word(3)) + static_cast<double>(word(4)) * 0.001);
-        MarkSyncPending();
         return;
     }
     case BroadcastFamily(BROADCAST_CMD_DATA_DISABLE):
