@@ -1,0 +1,48 @@
+// The device manager's loading operations for cameras: the cameras of an X2D trial file and
+// synthetic cameras, installed into the manager by start-up.
+#pragma once
+
+#include "devices/IDeviceLoader.h"
+#include "devices/VFakeDevice.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class VFakeDeviceManager;
+class VX2DHolder;
+
+/// Creates the cameras of trial files and synthetic cameras for a VFakeDeviceManager, which
+/// holds it (VFakeDeviceManagerOptions::m_DeviceLoader) and calls it under its lock. Each new
+/// device takes position p = devices already in the manager + 1, and the manager's local and
+/// HAL addresses.
+///
+/// - AddX2D opens the file (64 MiB reader, index rebuilt when missing) and shares its holder
+///   between one VFakeDeviceCameraX2D per camera of the file: the file's DeviceCount, with a
+///   default record standing in where the camera list is shorter. Cameras are made only while
+///   their position keeps the shell port (9000 + position) within 65535; the cameras beyond
+///   are left out with a warning. A file that cannot be opened appends nothing and returns
+///   false, with the reader's first message on standard error.
+/// - AddSyntheticCamera appends one VFakeDeviceCameraSynth with id and position p and strobe
+///   index 3.
+/// - AddX1D and AddSyntheticSyncUnit create nothing yet and return false.
+/// Every operation returns false, appending nothing, when the class definition list it needs
+/// (VFakeDeviceCameraX2DDefinitions, VFakeDeviceCameraSynthDefinitions) is not registered.
+///
+/// Threading contract: as IDeviceLoader (main thread, manager lock held). Holds no state.
+class VTrialLoader final : public IDeviceLoader
+{
+public:
+    /// The highest device position whose shell port is still a TCP port.
+    static constexpr uint32_t MaxDevicePosition = 65535 - VFakeDevice::ShellBasePort;
+
+    bool AddX1D(VFakeDeviceManager& manager, const std::string& path) override;
+    bool AddX2D(VFakeDeviceManager& manager, const std::string& path) override;
+    bool AddSyntheticCamera(VFakeDeviceManager& manager, uint32_t model) override;
+    bool AddSyntheticSyncUnit(VFakeDeviceManager& manager) override;
+
+    /// The camera part of AddX2D for an open trial: appends its cameras and returns how many
+    /// were made. `trial` must not be null.
+    static uint32_t AddX2DCameras(VFakeDeviceManager& manager,
+                                  const std::shared_ptr<VX2DHolder>& trial);
+};
