@@ -38,11 +38,12 @@ public:
     virtual IParamList* GetParamList() { return nullptr; }
 
     /// Stops the device's frame clock, if it runs, and waits until it has
-    /// stopped. Main thread; the caller must not hold the manager's lock.
+    /// stopped. Main thread. Safe under the manager's lock: a frame clock waiting
+    /// for it gives up once asked to stop.
     virtual void StopSyncThread() {}
 
     /// Last step before release: stops the frame clock and disconnects for good
-    /// (later requests to connect are ignored). Main thread; the caller must not
-    /// hold the manager's lock.
+    /// (later requests to connect are refused). Main thread; the manager's
+    /// teardown calls it outside its lock, after every frame clock has stopped.
     virtual void Retire() {}
 };
