@@ -45,7 +45,8 @@ constexpr VLogLineFormat kLogLineFormats[] = {
 VFakeDeviceManager::VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t localAddress,
                                        uint32_t halAddress, VFakeDeviceManagerOptions options)
     : VBroadcastReceiver(localAddress, halAddress), m_EventManager(eventManager),
-      m_DeviceServices(std::move(options.m_DeviceServices))
+      m_DeviceServices(std::move(options.m_DeviceServices)),
+      m_DeviceLoader(std::move(options.m_DeviceLoader))
 {
     if (options.m_OpenReceiver)
         Start(BROADCAST_CMD_PORT);
@@ -125,14 +126,26 @@ uint32_t VFakeDeviceManager::AddDevice(std::shared_ptr<IFakeDevice> device)
 
 bool VFakeDeviceManager::AddX1D(const std::string& path)
 {
-    ZEL_LOG("Broadcast", 2, "Trial files cannot be loaded yet: %s", path.c_str());
-    return false;
+    std::lock_guard lock(m_Lock);
+    return m_DeviceLoader != nullptr && m_DeviceLoader->AddX1D(*this, path);
 }
 
 bool VFakeDeviceManager::AddX2D(const std::string& path)
 {
-    ZEL_LOG("Broadcast", 2, "Trial files cannot be loaded yet: %s", path.c_str());
-    return false;
+    std::lock_guard lock(m_Lock);
+    return m_DeviceLoader != nullptr && m_DeviceLoader->AddX2D(*this, path);
+}
+
+bool VFakeDeviceManager::AddSyntheticCamera(uint32_t model)
+{
+    std::lock_guard lock(m_Lock);
+    return m_DeviceLoader != nullptr && m_DeviceLoader->AddSyntheticCamera(*this, model);
+}
+
+bool VFakeDeviceManager::AddSyntheticSyncUnit()
+{
+    std::lock_guard lock(m_Lock);
+    return m_DeviceLoader != nullptr && m_DeviceLoader->AddSyntheticSyncUnit(*this);
 }
 
 std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size_t length)

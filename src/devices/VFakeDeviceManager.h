@@ -2,6 +2,7 @@
 // receives the HAL's broadcast commands, logs them and hands them to every device.
 #pragma once
 
+#include "devices/IDeviceLoader.h"
 #include "devices/IDeviceServices.h"
 #include "devices/IFakeDevice.h"
 #include "devices/VBroadcastReceiver.h"
@@ -26,6 +27,9 @@ struct VFakeDeviceManagerOptions
     /// Makes the shell and awake-and-alive sender of each device that connects;
     /// null: devices connect without them.
     std::shared_ptr<IDeviceServices> m_DeviceServices;
+    /// Creates the devices of trial files and synthetic devices for AddX1D, AddX2D,
+    /// AddSyntheticCamera and AddSyntheticSyncUnit; null: those create nothing.
+    std::shared_ptr<IDeviceLoader> m_DeviceLoader;
 };
 
 /// Owns every simulated device of a run (in creation order, which is also the
@@ -73,10 +77,14 @@ public:
     /// which also fixes its identity (see the device loaders); 0 for null.
     uint32_t AddDevice(std::shared_ptr<IFakeDevice> device);
 
-    /// Load the devices of a trial file. Not built yet: they create nothing and
-    /// return false.
+    /// The loading operations, run by the options' IDeviceLoader under the lock for
+    /// their whole duration: the devices of a trial file, one synthetic camera of a
+    /// model index, one synthetic sync unit. False, with nothing appended, without a
+    /// loader. Main thread.
     bool AddX1D(const std::string& path);
     bool AddX2D(const std::string& path);
+    bool AddSyntheticCamera(uint32_t model);
+    bool AddSyntheticSyncUnit();
 
     /// Logs the command and hands it to every device (see the class comment).
     /// Also called directly by a master device for its local sync broadcast.
@@ -114,6 +122,7 @@ private:
 
     VEventManagerQt* const m_EventManager;
     const std::shared_ptr<IDeviceServices> m_DeviceServices;
+    const std::shared_ptr<IDeviceLoader> m_DeviceLoader;
 
     /// Guards m_Devices and m_StreamClients; held across dispatch and ticks.
     /// Taken before any device lock.

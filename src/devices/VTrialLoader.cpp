@@ -43,9 +43,11 @@ bool VTrialLoader::AddX2D(VFakeDeviceManager& manager, const std::string& path)
         VX2DHolder::Open(path, true, kTrialBufferMiB, &errors);
     if (trial == nullptr)
     {
-        std::fprintf(stderr, "Cannot open the X2D file %s: %s\n", path.c_str(),
-                     errors.empty() ? "the file could not be read" : errors.front().c_str());
-        std::fflush(stderr);
+        // The console stays as it is: start-up has printed the file's name and goes on
+        // without its devices. The reader's own messages go to the log.
+        ZEL_LOG("Devices", 1, "Cannot open the X2D file %s", path.c_str());
+        for (const std::string& error : errors)
+            ZEL_LOG("Devices", 1, "  %s", error.c_str());
         return false;
     }
     AddX2DCameras(manager, trial);

@@ -22,7 +22,7 @@ class VX2DHolder;
 ///   default record standing in where the camera list is shorter. Cameras are made only while
 ///   their position keeps the shell port (9000 + position) within 65535; the cameras beyond
 ///   are left out with a warning. A file that cannot be opened appends nothing and returns
-///   false, with the reader's first message on standard error.
+///   false; the reader's messages go to the log, nothing to the console.
 /// - AddSyntheticCamera appends one VFakeDeviceCameraSynth with id and position p and strobe
 ///   index 3.
 /// - AddX1D and AddSyntheticSyncUnit create nothing yet and return false.
