@@ -645,6 +645,9 @@ void VFakeDevice::OnBroadcastCommand(const uint8_t* data, size_t length)
         return;
     case BroadcastFamily(BROADCAST_CMD_PREVIEW):
         SetParam("Preview", (word(2) & 1u) != 0);
+        // The device class acts on it too: the camera named in word 1 starts or
+        // stops its own preview.
+        OnClassBroadcastCommand(data, length);
         return;
     default:
         OnClassBroadcastCommand(data, length);

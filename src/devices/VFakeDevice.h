@@ -41,8 +41,9 @@ class VFakeDeviceManager;
 ///   main thread it runs before the setter returns, elsewhere it runs later on
 ///   the main thread, in posting order.
 /// - Broadcast commands (OnBroadcastCommand): RESET, MASTER, DATA_DISABLE,
-///   FRAME_NUMBER, SYNC and PREVIEW; every other family goes to
-///   OnClassBroadcastCommand. A disconnected device ignores every command.
+///   FRAME_NUMBER, SYNC and PREVIEW; PREVIEW (after "Preview" is set) and every
+///   other family go to OnClassBroadcastCommand. A disconnected device ignores
+///   every command.
 /// - Connection ("Connected"): on connect, ResetState, the shell and the
 ///   awake-and-alive sender (made by the manager's IDeviceServices, if any), then
 ///   OnConnected; on disconnect, the frame clock stops, sender and shell go, then
@@ -260,7 +261,8 @@ protected:
     /// After the base's tear-down.
     virtual void OnDisconnected() = 0;
     /// Broadcast families the base does not handle (AWAKE, ALIVE_PING,
-    /// STROBE_DISABLE, TEST_SYNC, SYSTEM_EVENT, unknown), as received.
+    /// STROBE_DISABLE, TEST_SYNC, SYSTEM_EVENT, unknown), and PREVIEW after the
+    /// base has set "Preview" (a camera switches its own preview), as received.
     virtual void OnClassBroadcastCommand(const uint8_t* data, size_t length) = 0;
     /// Shell lines the generic words do not match; append the answer to `reply`.
     virtual void OnTelnetCommand(const std::string& line, std::string& reply) = 0;

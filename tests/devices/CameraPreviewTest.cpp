@@ -163,9 +163,14 @@ TEST_F(CameraEventFixture, HostOnTheShellPortGetsTheCamerasAnswers)
     ASSERT_TRUE(connected) << "no shell on port " << port;
     ASSERT_EQ(host->ReadUntil(Greeting), Greeting);
 
+    // Only the exchange itself is captured, so that a failure still shows.
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(host->Send("window\r\n"));
-    EXPECT_EQ(host->ReadAnswer(), std::string("0 1728 0 2352\n") + Prompt);
+    const bool sent = host->Send("window\r\n");
+    const std::string window = host->ReadAnswer();
+    const std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(window, std::string("0 1728 0 2352\n") + Prompt);
+    EXPECT_NE(log.find("5: Command: window\n5:  Reply: 0 1728 0 2352\n"), std::string::npos) << log;
 
     // A setter answers with the prompt alone; the change runs on the main thread.
     ASSERT_TRUE(host->Send("  gain 6\n"));
@@ -179,6 +184,56 @@ TEST_F(CameraEventFixture, HostOnTheShellPortGetsTheCamerasAnswers)
     const std::string ending = std::string("Centroid Tracking Able : yes\n") + Prompt;
     ASSERT_GE(info.size(), ending.size());
     EXPECT_EQ(info.substr(info.size() - ending.size()), ending);
+}
+
+TEST_F(CameraEventFixture, HostsPreviewBroadcastReachesTheNamedCameraThroughTheDeviceBase)
+{
+    VUdpReceiver host(PREVIEW_PORT);
+    ASSERT_TRUE(host.IsBound()) << "127.0.0.1:8574 is in use";
+    auto named = AddCamera(7);
+    auto other = AddCamera(8);
+    for (const auto& camera : {named, other})
+    {
+        camera->SetParam("DeviceType", "WREN_MOCAP_VGA");
+        ASSERT_TRUE(Connect(*camera));
+    }
+    auto dispatch = [this](std::initializer_list<uint32_t> words)
+    {
+        const std::vector<uint8_t> bytes = Datagram(words);
+        OnOtherThread([&] { m_Manager->OnBroadcastCommand(bytes.data(), bytes.size()); });
+    };
+
+    // On the broadcast receive thread, as from the host: every device enters the
+    // system's preview, and the named camera starts its own.
+    testing::internal::CaptureStdout();
+    dispatch({0x00050002, 7, 1});
     const std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_NE(log.find("5: Command: window\n5:  Reply: 0 1728 0 2352\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Received broadcast command: 00050002 (BROADCAST_CMD_PREVIEW, device = 7)"),
+              std::string::npos)
+        << log;
+    ASSERT_TRUE(EventTest::PumpUntil([&] { return named->HasPreviewServer(); }))
+        << "the named camera did not start its preview";
+    EXPECT_TRUE(named->Bool("PreviewMode"));
+    EXPECT_TRUE(named->Bool("Preview"));
+    EXPECT_TRUE(other->Bool("Preview"));
+    EXPECT_FALSE(other->Bool("PreviewMode"));
+    EXPECT_FALSE(other->HasPreviewServer());
+    const auto datagram = host.Receive();
+    ASSERT_TRUE(datagram.has_value()) << "no preview datagram within 5 s";
+    ASSERT_GE(datagram->size(), 36u);
+    EXPECT_EQ(LoadLittle32(*datagram, 8), 7u);
+
+    // The host turns the preview off again.
+    dispatch({0x00050002, 7, 0});
+    ASSERT_TRUE(EventTest::PumpUntil([&] { return !named->HasPreviewServer(); }))
+        << "the named camera did not stop its preview";
+    EXPECT_FALSE(named->Bool("Preview"));
+    EXPECT_FALSE(other->Bool("Preview"));
+    EXPECT_TRUE(DrainUntilQuiet(host, 200, 5s));
+
+    // STROBE_DISABLE goes to the camera and changes nothing.
+    const auto before = named->GetPropertySet().GetAll();
+    dispatch({0x00090001, 1});
+    EventTest::PumpFor(20ms);
+    EXPECT_EQ(named->GetPropertySet().GetAll(), before);
 }

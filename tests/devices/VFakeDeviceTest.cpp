@@ -348,10 +348,12 @@ TEST_F(DeviceFixture, TheOtherCommonCommandsChangeConnectedDevicesOnly)
     EXPECT_FALSE(device->GetParamOr("SystemEnabled", true));
     EXPECT_TRUE(offline->GetParamOr("SystemEnabled", false));
 
-    // PREVIEW: word 2 bit 0, whatever device word 1 names.
-    Dispatch({0x00050002, 12345, 1});
+    // PREVIEW: word 2 bit 0, whatever device word 1 names; the class gets it too.
+    const std::vector<uint8_t> previewOn = Datagram({0x00050002, 12345, 1});
+    const std::vector<uint8_t> previewOff = Datagram({0x00050002, 5, 2});
+    m_Manager->OnBroadcastCommand(previewOn.data(), previewOn.size());
     EXPECT_TRUE(device->GetParamOr("Preview", false));
-    Dispatch({0x00050002, 5, 2});
+    m_Manager->OnBroadcastCommand(previewOff.data(), previewOff.size());
     EXPECT_FALSE(device->GetParamOr("Preview", true));
 
     // SYNC and FRAME_NUMBER set the next frame; a non-master keeps the mark as it was.
@@ -369,7 +371,8 @@ TEST_F(DeviceFixture, TheOtherCommonCommandsChangeConnectedDevicesOnly)
     const std::vector<uint8_t> odd = Datagram({0x000C0001, 9});
     m_Manager->OnBroadcastCommand(awake.data(), awake.size());
     m_Manager->OnBroadcastCommand(odd.data(), odd.size());
-    EXPECT_EQ(device->ClassCommands(), (std::vector<std::vector<uint8_t>>{awake, odd}));
+    EXPECT_EQ(device->ClassCommands(),
+              (std::vector<std::vector<uint8_t>>{previewOn, previewOff, awake, odd}));
     EXPECT_TRUE(offline->ClassCommands().empty());
 
     // A disconnected device ignores everything, RESET included.
