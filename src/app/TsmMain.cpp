@@ -7,7 +7,10 @@
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
 #include "devices/IFakeDevice.h"
 #include "devices/VDeviceConnectionServices.h"
+#include "devices/VFakeDeviceCameraX2D.h"
+#include "devices/VFakeDeviceCameraX2DParsed.h"
 #include "devices/VFakeDeviceManager.h"
+#include "devices/VTrialLoader.h"
 #include "net/VNetAddress.h"
 #include "params/ParamAccess.h"
 
@@ -60,6 +63,34 @@ bool ReadAddress(const std::string& text, VNetAddress& address)
     return address.FromString(text);
 }
 
+/// The class definition lists of the device classes that trial files make, registered
+/// in this order for the run and released in the same order. The synthetic classes'
+/// lists are not registered here: whoever makes synthetic devices registers them.
+class VRegisteredDeviceClasses
+{
+public:
+    VRegisteredDeviceClasses()
+    {
+        for (VDeviceClassDefinitions* definitions : kClasses)
+        {
+            if (definitions->Register() == nullptr)
+                std::fprintf(stderr, "The device class definitions could not be made\n");
+        }
+    }
+    ~VRegisteredDeviceClasses()
+    {
+        for (VDeviceClassDefinitions* definitions : kClasses)
+            definitions->Release();
+    }
+    VRegisteredDeviceClasses(const VRegisteredDeviceClasses&) = delete;
+    VRegisteredDeviceClasses& operator=(const VRegisteredDeviceClasses&) = delete;
+
+private:
+    // The trial-file camera, then the prepared-trial camera.
+    static constexpr VDeviceClassDefinitions* kClasses[] = {&VFakeDeviceCameraX2DDefinitions,
+                                                            &VFakeDeviceCameraX2DParsedDefinitions};
+};
+
 [[noreturn]] void RaiseUnhandledFault()
 {
     std::raise(SIGSEGV);
@@ -102,6 +133,7 @@ int RunTsmCL(int argc, char* argv[])
     // the event manager and the loop below. Released in reverse order on every
     // exit, after the device manager.
     auto eventManager = std::make_unique<VEventManagerQt>();
+    auto deviceClasses = std::make_unique<VRegisteredDeviceClasses>();
     auto deferredActions = std::make_unique<VDeferredActionEventHandler>(eventManager.get());
 
     VTsmOptions options;
@@ -145,6 +177,8 @@ int RunTsmCL(int argc, char* argv[])
     // Each device that connects gets its command shell and awake-and-alive sender.
     VFakeDeviceManagerOptions managerOptions;
     managerOptions.m_DeviceServices = std::make_shared<VDeviceConnectionServices>();
+    // The cameras of a trial file are made by the camera loader.
+    managerOptions.m_DeviceLoader = std::make_shared<VTrialLoader>();
     auto manager =
         std::make_unique<VFakeDeviceManager>(eventManager.get(), localAddress.GetNetworkOrder(),
                                              halAddress.GetNetworkOrder(), managerOptions);
@@ -169,6 +203,7 @@ int RunTsmCL(int argc, char* argv[])
     // event system goes.
     manager.reset();
     deferredActions.reset();
+    deviceClasses.reset();
     eventManager.reset();
     return result;
 }
