@@ -1,14 +1,19 @@
-// tsmhost: a stand-in for the capture host (the HAL). For now it sends one
-// broadcast command datagram per run.
+// tsmhost: a stand-in for the capture host (the HAL): runs a rig ("run"), talks to one
+// device's shell ("shell") or sends one broadcast command ("broadcast").
 #include "tsmhost/BroadcastCommandLine.h"
 #include "tsmhost/BroadcastEncoder.h"
+#include "tsmhost/RunCommandLine.h"
+#include "tsmhost/ShellCommand.h"
+#include "tsmhost/VHostRun.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -21,8 +26,27 @@ constexpr int kExitSent = 0;
 constexpr int kExitSendFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char* const kToolUsage = "Usage: tsmhost broadcast <command> [options]\n"
-                               "Run \"tsmhost broadcast --help\" for the commands.\n";
+const char* const kToolUsage = "Usage: tsmhost run [options]\n"
+                               "       tsmhost shell ADDRESS:PORT COMMAND... [--timeout MS]\n"
+                               "       tsmhost broadcast <command> [options]\n"
+                               "Run \"tsmhost <run|shell|broadcast> --help\" for details.\n";
+
+/// Set by SIGINT and SIGTERM during "run": the run stops and reports.
+std::atomic<bool> g_StopRequested{false};
+
+void OnStopSignal(int)
+{
+    g_StopRequested.store(true);
+}
+
+void InstallStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 /// Closes the descriptor when it goes.
 class VFileDescriptor
@@ -103,14 +127,51 @@ bool WantsHelp(const std::vector<std::string>& args)
 
 int main(int argc, char* argv[])
 {
+    // Lines leave at their end, also into a pipe: scripts read the events as they happen.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] != "broadcast")
+    const std::string command = args.empty() ? std::string() : args[0];
+    const std::vector<std::string> commandArgs(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (command == "run")
+    {
+        if (WantsHelp(commandArgs))
+        {
+            std::fputs(RunUsageText(), stdout);
+            return kExitSent;
+        }
+        VRunOptions options;
+        std::string error;
+        if (!ParseRunCommandLine(commandArgs, options, error))
+        {
+            std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), RunUsageText());
+            return kExitUsage;
+        }
+        InstallStopSignals();
+        VHostRun run(options, g_StopRequested, stdout, stderr);
+        return run.Run();
+    }
+    if (command == "shell")
+    {
+        if (WantsHelp(commandArgs))
+        {
+            std::fputs(ShellUsageText(), stdout);
+            return kExitSent;
+        }
+        VShellOptions options;
+        std::string error;
+        if (!ParseShellCommandLine(commandArgs, options, error))
+        {
+            std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), ShellUsageText());
+            return kExitUsage;
+        }
+        return RunShellCommand(options, stdout, stderr);
+    }
+    if (command != "broadcast")
     {
         const bool help = !args.empty() && WantsHelp(args);
         std::fputs(kToolUsage, help ? stdout : stderr);
         return help ? kExitSent : kExitUsage;
     }
-    const std::vector<std::string> commandArgs(args.begin() + 1, args.end());
     if (WantsHelp(commandArgs))
     {
         std::fputs(BroadcastUsageText(), stdout);

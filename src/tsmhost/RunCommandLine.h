@@ -1,0 +1,55 @@
+// Reads the arguments of "tsmhost run" and "tsmhost shell".
+#pragma once
+
+#include "net/VNetAddress.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+/// The options of "tsmhost run". Plain values.
+struct VRunOptions
+{
+    /// --hal; empty: this machine's own address as tsmCL resolves it.
+    std::optional<VNetAddress> Hal;
+    std::uint32_t DataPortBase = 20000;  ///< --data-port-base
+    std::optional<std::uint32_t> Master; ///< --master ID
+    std::optional<double> Rate;          ///< --rate HZ
+    /// --broadcast ADDR: where broadcast commands go. Empty: each device's own address when
+    /// the HAL address is a loopback address, else the limited broadcast 255.255.255.255.
+    /// "devices" asks for the devices' own addresses whatever the HAL address.
+    std::optional<VNetAddress> BroadcastAddress;
+    bool BroadcastToDevices = false;
+    std::optional<double> Duration;      ///< --duration S, streaming time; none: until Ctrl-C
+    double Wait = 10.0;                  ///< --wait S for the first device
+    bool Json = false;                   ///< --json
+    std::string Record;                  ///< --record FILE
+    std::uint16_t DiscoveryPort = 8570;  ///< --discovery-port
+    std::uint16_t BroadcastPort = 8666;  ///< --broadcast-port
+    std::uint32_t ShellPortBase = 9000;  ///< --shell-port-base
+    std::uint32_t ShellTimeoutMs = 2000; ///< --shell-timeout MS
+};
+
+/// Reads the words after "run". False with a one-line reason in `error` (no line end).
+bool ParseRunCommandLine(const std::vector<std::string>& args, VRunOptions& options,
+                         std::string& error);
+
+/// The help text of "tsmhost run", ending with a line end.
+const char* RunUsageText();
+
+/// The arguments of "tsmhost shell ADDRESS:PORT COMMAND...".
+struct VShellOptions
+{
+    VNetAddress Address;
+    std::uint16_t Port = 0;
+    std::vector<std::string> Commands;
+    std::uint32_t TimeoutMs = 2000; ///< --timeout MS
+};
+
+/// Reads the words after "shell". False with a one-line reason in `error`.
+bool ParseShellCommandLine(const std::vector<std::string>& args, VShellOptions& options,
+                           std::string& error);
+
+/// The help text of "tsmhost shell", ending with a line end.
+const char* ShellUsageText();

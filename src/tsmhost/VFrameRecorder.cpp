@@ -1,0 +1,357 @@
+#include "tsmhost/VFrameRecorder.h"
+
+#include "FileIO/DefaultFormats.h"
+#include "FileIO/VCentroidFrame.h"
+#include "FileIO/VCentroidTrackFrame.h"
+#include "FileIO/VEdgePairFrame.h"
+#include "FileIO/VGreyscaleBlobFrame.h"
+#include "FileIO/X2DIO/VX2DExport.h"
+#include "net/VThread.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace
+{
+
+constexpr float WireUnit = 1.0f / 256.0f;
+
+void FillCentroids(const VCameraStreamFrame& stream, VCentroidSet& set)
+{
+    set.Resize(static_cast<std::uint32_t>(stream.Centroids.size()));
+    ICentroidData* data = nullptr;
+    set.GetData(&data, nullptr, nullptr);
+    for (std::size_t i = 0; i < stream.Centroids.size(); ++i)
+    {
+        const VWireCentroid& wire = stream.Centroids[i];
+        data[i].X = wire.X / 256.0;
+        data[i].Y = wire.Y / 256.0;
+        data[i].Radius = wire.Radius / 256.0;
+        data[i].Fraction = wire.Fraction / 256.0;
+    }
+}
+
+void FillTracks(const VCameraStreamFrame& stream, VCentroidTrackSet& set)
+{
+    if (stream.Tracks.empty())
+        return;
+    const std::uint32_t count = static_cast<std::uint32_t>(stream.Centroids.size());
+    set.Resize(count);
+    ICentroidTrackData* data = nullptr;
+    set.GetData(&data, nullptr);
+    for (const VWireTrack& track : stream.Tracks)
+    {
+        if (track.Position >= count)
+            continue;
+        ICentroidTrackData& entry = data[track.Position];
+        entry.Id = track.Id;
+        entry.Length = track.Length;
+        entry.Confidence = static_cast<float>(track.Confidence / 65535.0);
+    }
+}
+
+/// Protocol 1: consecutive segments with the same blob word form one blob. Protocol 2 (or
+/// any segment without a blob word): one blob per segment.
+void FillBlobs(const VCameraStreamFrame& stream, VGreyscaleBlobSet& set,
+               std::vector<IGreyscaleLineData>& lines)
+{
+    const std::vector<VWireSegment>& segments = stream.Segments;
+    std::size_t first = 0;
+    while (first < segments.size())
+    {
+        std::size_t end = first + 1;
+        if (segments[first].HasBlobWord())
+        {
+            while (end < segments.size() && segments[end].Word == segments[first].Word &&
+                   end - first < 0xFFFF)
+                ++end;
+        }
+        lines.clear();
+        for (std::size_t s = first; s < end; ++s)
+        {
+            IGreyscaleLineData line;
+            line.Coord0 = segments[s].Column;
+            line.Coord1 = segments[s].Line;
+            line.PixelCount = segments[s].PixelCount;
+            line.Pixels =
+                line.PixelCount > 0 ? stream.Pixels.data() + segments[s].PixelOffset : nullptr;
+            lines.push_back(line);
+        }
+        IGreyscaleBlobData blob;
+        blob.Lines = lines.data();
+        blob.LineCount = static_cast<std::uint16_t>(lines.size());
+        blob.BlobFlag = segments[first].HasBlobWord() ? segments[first].BlobFlag() : 0;
+        set.AppendData(blob);
+        first = end;
+    }
+}
+
+void FillEdges(const VCameraStreamFrame& stream, VEdgePairSet& set)
+{
+    set.Resize(static_cast<std::uint32_t>(stream.Edges.size()));
+    IEdgePairData* data = nullptr;
+    set.GetData(&data, nullptr);
+    for (std::size_t i = 0; i < stream.Edges.size(); ++i)
+        data[i] = {stream.Edges[i].Column, stream.Edges[i].Line, stream.Edges[i].Coord2};
+}
+
+} // namespace
+
+VFrameRecorder::VFrameRecorder() = default;
+
+VFrameRecorder::~VFrameRecorder()
+{
+    std::string ignored;
+    Close(ignored);
+}
+
+VDataFormatInfo VFrameRecorder::CentroidFormat()
+{
+    VDataFormatInfo format(DefaultFormats::kCentroidFormatId);
+    format.AddFieldWithScale(0xAA00, 4, WireUnit);
+    format.AddFieldWithScale(0xAA01, 4, WireUnit);
+    format.AddFieldWithScale(0xAA02, 4, WireUnit);
+    format.AddFieldWithScale(0xAA03, 2, WireUnit);
+    format.AddFieldWithU32(0xAA04, 0, 0);
+    return format;
+}
+
+bool VFrameRecorder::Open(const std::string& path, std::vector<VRecordedCamera> cameras,
+                          double systemFrameRate, std::string& error)
+{
+    if (IsOpen())
+    {
+        error = "a recording is already open";
+        return false;
+    }
+    if (cameras.empty())
+    {
+        error = "no camera to record";
+        return false;
+    }
+    std::sort(cameras.begin(), cameras.end(),
+              [](const VRecordedCamera& a, const VRecordedCamera& b)
+              { return a.DeviceId < b.DeviceId; });
+    VX2DExportSettings settings;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    m_CameraIndex.clear();
+    for (std::size_t i = 0; i < cameras.size(); ++i)
+    {
+        CameraInfoRecord record;
+        record.SensorWidth = cameras[i].SensorWidth;
+        record.SensorHeight = cameras[i].SensorHeight;
+        record.CameraId = cameras[i].DeviceId;
+        record.TypeName = cameras[i].TypeName;
+        settings.Cameras.push_back(record);
+        width = std::max(width, cameras[i].SensorWidth);
+        height = std::max(height, cameras[i].SensorHeight);
+        m_CameraIndex[cameras[i].DeviceId] = i;
+    }
+    settings.SystemFrameRate = systemFrameRate;
+    settings.Formats = VX2DExport::DefaultFormatList(width, height);
+    for (VDataFormatInfo& format : settings.Formats)
+    {
+        if (format.GetFormatId() == DefaultFormats::kCentroidFormatId)
+            format = CentroidFormat();
+    }
+    auto writer = std::make_unique<VX2DExport>();
+    if (!writer->Open(path, settings))
+    {
+        error = "cannot record into " + path + ": " + writer->GetError();
+        return false;
+    }
+
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Path = path;
+    m_Cameras = std::move(cameras);
+    m_Export = std::move(writer);
+    m_Gathering.clear();
+    m_Queue.clear();
+    m_HasNewest = false;
+    m_HasWritten = false;
+    m_Stopping = false;
+    m_WriteFailed = false;
+    m_WriteError.clear();
+    m_Counts = VRecorderCounts{};
+    m_Open = true;
+    m_Writer =
+        std::make_unique<VFunctionThread>("tsmhost-record", [this](VThread&) { WriterLoop(); });
+    m_Writer->Start();
+    return true;
+}
+
+bool VFrameRecorder::IsOpen() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Open;
+}
+
+VRecorderCounts VFrameRecorder::GetCounts() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Counts;
+}
+
+void VFrameRecorder::AddStreamFrame(std::uint32_t deviceId, bool greyscale,
+                                    VCameraStreamFrame& frame)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (!m_Open || m_Stopping)
+        return;
+    const auto camera = m_CameraIndex.find(deviceId);
+    const std::uint32_t number = frame.Trailer.FrameNumber;
+    if (camera == m_CameraIndex.end() || (m_HasWritten && number < m_NextWritable))
+    {
+        ++m_Counts.StreamFramesLate;
+        return;
+    }
+    VFrame& gathered = m_Gathering[number];
+    if (gathered.Cameras.empty())
+    {
+        gathered.Number = number;
+        gathered.Cameras.resize(m_Cameras.size());
+    }
+    VCameraFrame& slot = gathered.Cameras[camera->second];
+    bool& has = greyscale ? slot.HasGreyscale : slot.HasCentroids;
+    if (has)
+    {
+        ++m_Counts.StreamFramesLate; // a repeated frame: the first one stays
+        return;
+    }
+    has = true;
+    (greyscale ? slot.Greyscale : slot.Centroids) = std::move(frame);
+    frame.Clear();
+    if (!m_HasNewest || number > m_Newest)
+    {
+        m_Newest = number;
+        m_HasNewest = true;
+    }
+    FlushReady(false);
+}
+
+bool VFrameRecorder::IsComplete(const VFrame& frame) const
+{
+    for (std::size_t i = 0; i < frame.Cameras.size(); ++i)
+    {
+        const VCameraFrame& camera = frame.Cameras[i];
+        if (!camera.HasGreyscale || (!m_Cameras[i].Protocol2 && !camera.HasCentroids))
+            return false;
+    }
+    return true;
+}
+
+void VFrameRecorder::FlushReady(bool all)
+{
+    while (!m_Gathering.empty())
+    {
+        auto oldest = m_Gathering.begin();
+        const bool complete = IsComplete(oldest->second);
+        const bool overtaken = m_HasNewest && m_Newest - oldest->first >= WindowFrames;
+        if (!all && !complete && !overtaken && m_Gathering.size() <= WindowFrames)
+            return;
+        if (!complete)
+            ++m_Counts.FramesPartial;
+        m_NextWritable = oldest->first + 1;
+        m_HasWritten = true;
+        Enqueue(std::move(oldest->second));
+        m_Gathering.erase(oldest);
+    }
+}
+
+void VFrameRecorder::Enqueue(VFrame&& frame)
+{
+    if (m_Queue.size() >= QueueLimit)
+    {
+        ++m_Counts.FramesDropped;
+        return;
+    }
+    m_Queue.push_back(std::move(frame));
+    m_Wake.notify_one();
+}
+
+void VFrameRecorder::WriterLoop()
+{
+    std::unique_lock<std::mutex> lock(m_Lock);
+    for (;;)
+    {
+        m_Wake.wait(lock, [this] { return !m_Queue.empty() || m_Stopping; });
+        if (m_Queue.empty())
+            return; // stopping, and everything is written
+        VFrame frame = std::move(m_Queue.front());
+        m_Queue.pop_front();
+        lock.unlock();
+        const bool written = WriteFrame(frame);
+        lock.lock();
+        if (written)
+            ++m_Counts.FramesWritten;
+        else if (!m_WriteFailed)
+        {
+            m_WriteFailed = true;
+            m_WriteError = m_Export->GetError();
+        }
+    }
+}
+
+bool VFrameRecorder::WriteFrame(const VFrame& frame)
+{
+    const std::uint32_t count = static_cast<std::uint32_t>(frame.Cameras.size());
+    VCentroidFrame centroids;
+    VCentroidTrackFrame tracks;
+    VGreyscaleBlobFrame blobs;
+    VEdgePairFrame edges;
+    centroids.Resize(count);
+    tracks.Resize(count);
+    blobs.Resize(count);
+    edges.Resize(count);
+    std::vector<IGreyscaleLineData> lines;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const VCameraFrame& camera = frame.Cameras[i];
+        const VStringStd name("zt:" + std::to_string(m_Cameras[i].DeviceId));
+        centroids.GetSetDirect(i)->SetName(name);
+        tracks.GetSetDirect(i)->SetName(name.Str());
+        blobs.GetSetDirect(i)->SetName(name);
+        edges.GetSetDirect(i)->SetName(name);
+        if (camera.HasCentroids)
+        {
+            FillCentroids(camera.Centroids, *centroids.GetSetDirect(i));
+            FillTracks(camera.Centroids, *tracks.GetSetDirect(i));
+        }
+        if (camera.HasGreyscale)
+        {
+            FillBlobs(camera.Greyscale, *blobs.GetSetDirect(i), lines);
+            FillEdges(camera.Greyscale, *edges.GetSetDirect(i));
+        }
+    }
+    return m_Export->WriteFrame(frame.Number, &centroids, &tracks, &blobs, &edges);
+}
+
+bool VFrameRecorder::Close(std::string& error)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        if (!m_Open)
+            return !m_WriteFailed;
+        FlushReady(true);
+        m_Stopping = true;
+        m_Wake.notify_all();
+    }
+    if (m_Writer)
+    {
+        m_Writer->Stop();
+        m_Writer.reset();
+    }
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Open = false;
+    const bool closed = m_Export->Close();
+    if (!closed && !m_WriteFailed)
+    {
+        m_WriteFailed = true;
+        m_WriteError = m_Export->GetError();
+    }
+    if (m_WriteFailed)
+        error = "cannot write the recording " + m_Path + ": " + m_WriteError;
+    return !m_WriteFailed;
+}

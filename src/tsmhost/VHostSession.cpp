@@ -1,0 +1,720 @@
+#include "tsmhost/VHostSession.h"
+
+#include "tsmhost/BroadcastEncoder.h"
+#include "tsmhost/DiscoveryDatagram.h"
+#include "tsmhost/StatusDatagramDecoder.h"
+#include "tsmhost/SyncUnitStreamDecoder.h"
+#include "tsmhost/VFrameRecorder.h"
+#include "tsmhost/VShellClient.h"
+
+#include "devices/DeviceStatusDatagram.h"
+#include "net/VThread.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace
+{
+
+using HostPorts::EStreamRole;
+
+/// Asks for a receive buffer big enough for a burst of frames; the system may grant less.
+void WidenReceiveBuffer(VSocketSimple& socket)
+{
+    const int bytes = 4 << 20;
+    socket.SetOption(SOL_SOCKET, SO_RCVBUF, &bytes, sizeof(bytes));
+}
+
+std::string DeviceName(const VHostDevice& device)
+{
+    return "device " + std::to_string(device.Id);
+}
+
+double Seconds(std::uint32_t ms)
+{
+    return ms / 1000.0;
+}
+
+std::string Format(const char* format, double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), format, value);
+    return text;
+}
+
+std::uint32_t Tag(std::size_t slot, EStreamRole role)
+{
+    return static_cast<std::uint32_t>(slot << 8) | static_cast<std::uint32_t>(role);
+}
+
+bool IsCameraStreamRole(EStreamRole role)
+{
+    return role == EStreamRole::Primary || role == EStreamRole::GreyscaleV1 ||
+           role == EStreamRole::GreyscaleV2;
+}
+
+} // namespace
+
+VHostSession::VHostSession(VHostSettings settings)
+    : m_Settings(std::move(settings)),
+      m_Receiver([this](std::uint32_t tag, const std::uint8_t* data, std::size_t length,
+                        const sockaddr_in& source) { OnDatagram(tag, data, length, source); })
+{
+}
+
+VHostSession::~VHostSession()
+{
+    Stop();
+}
+
+bool VHostSession::Start(std::string& error)
+{
+    if (!m_Sender.Open(m_Settings.Hal, m_Settings.BroadcastPort, error))
+        return false;
+    auto discovery = std::make_unique<VSocketSimple>();
+    if (!discovery->Create(VSocketSimple::KindDatagram))
+    {
+        error = "cannot open a UDP socket: " + std::string(std::strerror(errno));
+        return false;
+    }
+    if (!discovery->BindToAddress(m_Settings.Hal.GetNetworkOrder(), m_Settings.DiscoveryPort))
+    {
+        const int cause = errno;
+        error = "cannot listen for devices on UDP " + m_Settings.Hal.ToString() + ":" +
+                std::to_string(m_Settings.DiscoveryPort) + ": " + std::strerror(cause);
+        if (cause == EADDRINUSE)
+            error += " (is another tsmhost or capture host running?)";
+        else if (cause == EADDRNOTAVAIL)
+            error += " (the HAL address must be one of this machine's)";
+        return false;
+    }
+    WidenReceiveBuffer(*discovery);
+    m_Receiver.AddSocket(std::move(discovery), DiscoveryTag);
+    if (!m_Receiver.Start())
+    {
+        error = "cannot start the receive thread";
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_ControlStopping = false;
+    }
+    m_ControlThread =
+        std::make_unique<VFunctionThread>("tsmhost-ctrl", [this](VThread&) { ControlLoop(); });
+    m_ControlThread->Start();
+    return true;
+}
+
+void VHostSession::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_ControlStopping = true;
+        if (m_ActiveShell != nullptr)
+            m_ActiveShell->Interrupt();
+        m_Recorder = nullptr;
+    }
+    m_ControlWake.notify_all();
+    if (m_ControlThread)
+    {
+        m_ControlThread->Stop();
+        m_ControlThread.reset();
+    }
+    m_Receiver.Stop();
+}
+
+// ---- Owner thread ------------------------------------------------------------------------
+
+void VHostSession::Tick()
+{
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Counters.OversizedDatagrams = m_Receiver.GetOversizedCount();
+    bool queued = false;
+    for (std::size_t slot = 0; slot < m_Devices.size(); ++slot)
+    {
+        VHostDevice& device = m_Devices[slot];
+        if (!device.Silent &&
+            now - device.LastHeard > std::chrono::milliseconds(m_Settings.SilenceMs))
+        {
+            device.Silent = true;
+            ++device.SilentSpells;
+            AddEvent(DeviceName(device) + " fell silent: nothing heard for " +
+                     Format("%.1f", Seconds(m_Settings.SilenceMs)) + " s");
+        }
+        if (device.Silent)
+            continue;
+        if (!device.HasAwake && device.ResetsSent < m_Settings.ResetAttempts &&
+            now - device.FirstHeard >= std::chrono::milliseconds(m_Settings.ResetDelayMs) &&
+            (device.ResetsSent == 0 ||
+             now - device.LastResetSent >= std::chrono::milliseconds(m_Settings.ResetIntervalMs)))
+        {
+            ++device.ResetsSent;
+            device.LastResetSent = now;
+            std::string error;
+            const std::vector<VNetAddress> destinations = Destinations();
+            if (m_Sender.Send(ResetWords(device.Id), destinations, error))
+                AddEvent(DeviceName(device) +
+                         " announced no position (its AWAKE went unheard): sent RESET");
+            else
+                AddEvent(DeviceName(device) + ": RESET not sent: " + error);
+            if (device.ResetsSent == m_Settings.ResetAttempts)
+                AddEvent(DeviceName(device) + ": last RESET sent; it stays unconfigured unless "
+                                              "it announces itself");
+        }
+        if (device.HasAwake && device.Control == EControlState::Waiting)
+        {
+            device.Control = EControlState::Configuring;
+            m_ControlQueue.push_back(slot);
+            queued = true;
+        }
+    }
+    m_Counters.BroadcastsSent = m_Sender.GetSentCount();
+    if (queued)
+        m_ControlWake.notify_all();
+}
+
+bool VHostSession::Broadcast(const std::vector<std::uint32_t>& words, std::string& error)
+{
+    std::vector<VNetAddress> destinations;
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        destinations = Destinations();
+    }
+    if (destinations.empty())
+    {
+        error = "no destination for broadcast commands (no device address known)";
+        return false;
+    }
+    return m_Sender.Send(words, destinations, error);
+}
+
+void VHostSession::SetStreaming(bool streaming)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Streaming = streaming;
+}
+
+std::vector<std::uint32_t> VHostSession::TakeDevicesNeedingSync()
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    std::vector<std::uint32_t> ids;
+    for (VHostDevice& device : m_Devices)
+    {
+        if (device.NeedsSync)
+            ids.push_back(device.Id);
+        device.NeedsSync = false;
+    }
+    return ids;
+}
+
+void VHostSession::SetRecorder(VFrameRecorder* recorder)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Recorder = recorder;
+}
+
+std::vector<VHostDevice> VHostSession::GetDevices() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Devices;
+}
+
+VHostCounters VHostSession::GetCounters() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    VHostCounters counters = m_Counters;
+    counters.OversizedDatagrams = m_Receiver.GetOversizedCount();
+    return counters;
+}
+
+std::vector<std::string> VHostSession::TakeEvents()
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    std::vector<std::string> events(m_Events.begin(), m_Events.end());
+    m_Events.clear();
+    return events;
+}
+
+bool VHostSession::IsControlIdle() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (!m_ControlQueue.empty())
+        return false;
+    for (const VHostDevice& device : m_Devices)
+    {
+        const bool waiting = device.Control == EControlState::Waiting && device.HasAwake;
+        if (device.Control == EControlState::Configuring || (waiting && !device.Silent))
+            return false;
+    }
+    return true;
+}
+
+VHostSession::Clock::time_point VHostSession::GetLastNewDeviceTime() const
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_LastNewDevice;
+}
+
+// ---- Helpers (m_Lock held) -----------------------------------------------------------------
+
+void VHostSession::AddEvent(std::string text)
+{
+    m_Events.push_back(std::move(text));
+    while (m_Events.size() > MaxEvents)
+        m_Events.pop_front();
+}
+
+std::vector<VNetAddress> VHostSession::Destinations() const
+{
+    if (m_Settings.BroadcastAddress)
+        return {*m_Settings.BroadcastAddress};
+    std::vector<VNetAddress> addresses;
+    for (const VHostDevice& device : m_Devices)
+    {
+        if (!device.Address.IsEmpty() &&
+            std::find(addresses.begin(), addresses.end(), device.Address) == addresses.end())
+            addresses.push_back(device.Address);
+    }
+    return addresses;
+}
+
+VHostDevice* VHostSession::FindDevice(std::uint32_t id, std::size_t* slot)
+{
+    for (std::size_t i = 0; i < m_Devices.size(); ++i)
+    {
+        if (m_Devices[i].Id == id)
+        {
+            if (slot != nullptr)
+                *slot = i;
+            return &m_Devices[i];
+        }
+    }
+    return nullptr;
+}
+
+// ---- Receive thread ------------------------------------------------------------------------
+
+void VHostSession::OnDatagram(std::uint32_t tag, const std::uint8_t* data, std::size_t length,
+                              const sockaddr_in& source)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (tag == DiscoveryTag)
+    {
+        OnDiscovery(data, length, source);
+        return;
+    }
+    const std::size_t slot = tag >> 8;
+    const auto role = static_cast<EStreamRole>(tag & 0xFFu);
+    if (slot >= m_Devices.size())
+        return;
+    VHostDevice& device = m_Devices[slot];
+    VStreamCounters& stream = device.Stream(role);
+    ++stream.Datagrams;
+    stream.Bytes += length;
+    if (role == EStreamRole::Status)
+    {
+        OnStatus(device, data, length);
+        return;
+    }
+    if (device.IsCamera() && IsCameraStreamRole(role))
+    {
+        OnCameraStream(slot, role, data, length);
+        return;
+    }
+    if (!device.IsCamera() && role == EStreamRole::Timecode)
+    {
+        OnTimecode(device, data, length);
+        return;
+    }
+    if (!device.IsCamera() && (role == EStreamRole::Primary || role == EStreamRole::AnalogueSynth))
+    {
+        OnAnalogue(device, role, data, length);
+        return;
+    }
+    ++stream.Malformed;
+    stream.LastProblem = std::to_string(length) + " bytes on the " + HostPorts::RoleName(role) +
+                         " port, which this device does not use";
+}
+
+void VHostSession::OnDiscovery(const std::uint8_t* data, std::size_t length,
+                               const sockaddr_in& source)
+{
+    ++m_Counters.DiscoveryDatagrams;
+    VDiscoveryMessage message;
+    std::string error;
+    if (!DecodeDiscoveryDatagram(data, length, message, error))
+    {
+        char from[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &source.sin_addr, from, sizeof(from));
+        m_Counters.LastDiscoveryProblem = error + " from " + from;
+        if (++m_Counters.DiscoveryMalformed <= ReportedDiscoveryProblems)
+            AddEvent("discovery port: ignored a datagram of " + m_Counters.LastDiscoveryProblem);
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    std::size_t slot = 0;
+    VHostDevice* device = FindDevice(message.DeviceId, &slot);
+    if (device == nullptr)
+    {
+        VHostDevice added;
+        added.Id = message.DeviceId;
+        added.FirstHeard = now;
+        m_Devices.push_back(added);
+        slot = m_Devices.size() - 1;
+        device = &m_Devices.back();
+        m_LastNewDevice = now;
+        AddEvent(DeviceName(*device) + " (" + DeviceClassName(message.ClassCode) + ", " +
+                 message.LocalAddress.ToString() + ") heard: " +
+                 (message.Kind == VDiscoveryMessage::EKind::Awake ? "AWAKE" : "ALIVE"));
+    }
+    device->ClassCode = message.ClassCode;
+    device->Address = message.LocalAddress;
+    device->HardwareAddress = message.HardwareAddress;
+    device->LastHeard = now;
+    if (device->Silent)
+    {
+        device->Silent = false;
+        AddEvent(DeviceName(*device) + " is heard again");
+    }
+    if (message.Kind == VDiscoveryMessage::EKind::Awake)
+    {
+        ++device->Awakes;
+        if (device->HasAwake && device->Control != EControlState::Waiting)
+            RestartDevice(slot, "announced itself again (AWAKE)");
+        device = &m_Devices[slot];
+        if (!device->HasAwake)
+            AddEvent(DeviceName(*device) + " is at position " + std::to_string(message.Position));
+        device->HasAwake = true;
+        device->Position = message.Position;
+        device->LastSequence.reset(); // the next ALIVE starts at 0
+        return;
+    }
+    ++device->Alives;
+    if (device->LastSequence)
+    {
+        const auto expected = static_cast<std::uint16_t>(*device->LastSequence + 1);
+        if (message.Sequence != expected)
+        {
+            if (message.Sequence == 0 && device->HasAwake &&
+                device->Control != EControlState::Waiting)
+            {
+                RestartDevice(slot, "restarted its ALIVE sequence");
+                device = &m_Devices[slot];
+            }
+            else
+            {
+                device->AliveGaps += static_cast<std::uint16_t>(message.Sequence - expected);
+            }
+        }
+    }
+    device->LastSequence = message.Sequence;
+}
+
+void VHostSession::RestartDevice(std::size_t slot, const char* why)
+{
+    VHostDevice& device = m_Devices[slot];
+    ++device.Restarts;
+    AddEvent(DeviceName(device) + " " + why + ": configuring it again");
+    for (VStreamCounters& stream : device.Streams)
+    {
+        stream.Sequence.Restart();
+        stream.PendingSampleBytes = 0;
+    }
+    for (auto& [key, decoder] : m_Decoders)
+    {
+        if (key.Slot == slot)
+            decoder->Reset();
+    }
+    if (device.Control != EControlState::Configuring)
+        device.Control = EControlState::Waiting;
+}
+
+void VHostSession::OnStatus(VHostDevice& device, const std::uint8_t* data, std::size_t length)
+{
+    VStreamCounters& stream = device.Stream(EStreamRole::Status);
+    VStatusMessage message;
+    std::string error;
+    if (!DecodeStatusDatagram(data, length, message, error))
+    {
+        ++stream.Malformed;
+        stream.LastProblem = error;
+        return;
+    }
+    if (message.DeviceId != device.Id)
+    {
+        ++stream.Malformed;
+        stream.LastProblem =
+            StatusTypeName(message.Type) + " naming device " + std::to_string(message.DeviceId);
+        return;
+    }
+    ++device.StatusDatagrams;
+    if (message.HostTag != m_Settings.HostTag)
+        ++device.ForeignTags;
+    switch (message.Type)
+    {
+    case DeviceStatus::TypeSyncStatus:
+        device.SyncStatus = message.SyncStatus;
+        break;
+    case DeviceStatus::TypePosition:
+        device.ReportedPosition = message.GetPosition();
+        break;
+    default:
+        break;
+    }
+}
+
+void VHostSession::OnCameraStream(std::size_t slot, EStreamRole role, const std::uint8_t* data,
+                                  std::size_t length)
+{
+    const VDecoderKey key{slot, role};
+    std::unique_ptr<VCameraStreamDecoder>& decoder = m_Decoders[key];
+    if (!decoder)
+    {
+        decoder = std::make_unique<VCameraStreamDecoder>(
+            [this, slot, role](VCameraStreamFrame& frame) { OnCameraFrame(slot, role, frame); });
+    }
+    decoder->Feed(data, length);
+    std::uint64_t& seen = m_DecoderMalformedSeen[key];
+    if (decoder->GetMalformedCount() != seen)
+    {
+        VStreamCounters& stream = m_Devices[slot].Stream(role);
+        stream.Malformed += decoder->GetMalformedCount() - seen;
+        stream.LastProblem = decoder->GetLastProblem();
+        seen = decoder->GetMalformedCount();
+    }
+}
+
+void VHostSession::OnCameraFrame(std::size_t slot, EStreamRole role, VCameraStreamFrame& frame)
+{
+    VHostDevice& device = m_Devices[slot];
+    VStreamCounters& stream = device.Stream(role);
+    const std::uint32_t expectedKind = role == EStreamRole::Primary
+                                           ? CameraData::StreamKindCentroid
+                                           : CameraData::StreamKindGreyscale;
+    if (frame.Trailer.DeviceId != device.Id || frame.Trailer.StreamKind != expectedKind)
+    {
+        ++stream.Malformed;
+        stream.LastProblem = "a trailer of device " + std::to_string(frame.Trailer.DeviceId) +
+                             ", stream kind " + std::to_string(frame.Trailer.StreamKind);
+        return;
+    }
+    stream.Sequence.OnFrame(frame.Trailer.FrameNumber, frame.Trailer.PreviousFrame);
+    if (!frame.IsComplete())
+    {
+        ++stream.Incomplete;
+        stream.LastProblem = "frame " + std::to_string(frame.Trailer.FrameNumber) + ": " +
+                             std::to_string(frame.ItemBytes) + " of " +
+                             std::to_string(frame.Trailer.ByteCount) + " announced bytes arrived" +
+                             (frame.HeaderGaps > 0 ? ", datagram headers missing" : "");
+    }
+    stream.Centroids += frame.Centroids.size();
+    stream.Tracks += frame.Tracks.size();
+    stream.Segments += frame.Segments.size();
+    stream.Edges += frame.Edges.size();
+    NoteFrameTime(device);
+    if (m_Recorder != nullptr)
+        m_Recorder->AddStreamFrame(device.Id, role != EStreamRole::Primary, frame);
+}
+
+void VHostSession::OnTimecode(VHostDevice& device, const std::uint8_t* data, std::size_t length)
+{
+    VStreamCounters& stream = device.Stream(EStreamRole::Timecode);
+    VTimecodeDatagram timecode;
+    if (!DecodeTimecodeDatagram(data, length, timecode) || timecode.DeviceId != device.Id)
+    {
+        ++stream.Malformed;
+        stream.LastProblem = std::to_string(length) + " bytes on the timecode port that are "
+                                                      "not this device's timecode datagram";
+        return;
+    }
+    stream.Sequence.OnFrame(timecode.FrameNumber, timecode.PreviousFrame);
+    device.LastTimecode = timecode.Format();
+    NoteFrameTime(device);
+}
+
+void VHostSession::OnAnalogue(VHostDevice& device, EStreamRole role, const std::uint8_t* data,
+                              std::size_t length)
+{
+    VStreamCounters& stream = device.Stream(role);
+    VAnalogueTrailer trailer;
+    if (!DecodeAnalogueTrailer(data, length, trailer))
+    {
+        // Samples carry no header: anything that is not a trailer counts as samples.
+        stream.PendingSampleBytes += length;
+        return;
+    }
+    if (trailer.DeviceId != device.Id)
+    {
+        ++stream.Malformed;
+        stream.LastProblem = "an analogue trailer of device " + std::to_string(trailer.DeviceId);
+        stream.PendingSampleBytes = 0;
+        return;
+    }
+    stream.Sequence.OnFrame(trailer.FrameNumber, trailer.PreviousFrame);
+    if (stream.PendingSampleBytes != trailer.DataBytes)
+    {
+        ++stream.Incomplete;
+        stream.LastProblem = "analogue frame " + std::to_string(trailer.FrameNumber) + ": " +
+                             std::to_string(stream.PendingSampleBytes) + " of " +
+                             std::to_string(trailer.DataBytes) + " announced bytes arrived";
+    }
+    stream.PendingSampleBytes = 0;
+    NoteFrameTime(device);
+}
+
+void VHostSession::NoteFrameTime(VHostDevice& device)
+{
+    const Clock::time_point now = Clock::now();
+    if (!device.HasFrames)
+    {
+        device.HasFrames = true;
+        device.FirstFrameAt = now;
+    }
+    device.LastFrameAt = now;
+}
+
+// ---- Control thread ------------------------------------------------------------------------
+
+void VHostSession::ControlLoop()
+{
+    std::unique_lock<std::mutex> lock(m_Lock);
+    for (;;)
+    {
+        m_ControlWake.wait(lock, [this] { return m_ControlStopping || !m_ControlQueue.empty(); });
+        if (m_ControlStopping)
+            return;
+        const std::size_t slot = m_ControlQueue.front();
+        m_ControlQueue.pop_front();
+        lock.unlock();
+        Configure(slot);
+        lock.lock();
+    }
+}
+
+void VHostSession::Configure(std::size_t slot)
+{
+    std::uint32_t id = 0;
+    VNetAddress address;
+    std::uint32_t shellPort = 0;
+    std::uint32_t dataPort = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        const VHostDevice& device = m_Devices[slot];
+        id = device.Id;
+        address = device.Address;
+        shellPort = m_Settings.ShellPortBase + device.Position;
+        dataPort = device.DataPort;
+    }
+
+    VShellClient shell;
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        if (m_ControlStopping)
+            return;
+        m_ActiveShell = &shell;
+    }
+    std::string error;
+    std::string banner;
+    std::string info;
+    std::string reply;
+    VShellReport report;
+    bool ok = shellPort <= 0xFFFFu;
+    if (!ok)
+        error = "its shell port " + std::to_string(shellPort) + " is out of range";
+    const std::uint32_t timeout = m_Settings.ShellTimeoutMs;
+    ok = ok && shell.Connect(address, static_cast<std::uint16_t>(shellPort), timeout, error) &&
+         shell.ReadGreeting(timeout, banner, error) && shell.Command("info", timeout, info, error);
+    if (ok)
+    {
+        report = ParseShellReport(info);
+        if (dataPort == 0)
+            dataPort = BindDataPorts(slot, error);
+        ok = dataPort != 0;
+    }
+    const std::uint32_t statusPort = dataPort + HostPorts::RoleOffset(EStreamRole::Status);
+    ok = ok &&
+         shell.Command("notify data " + std::to_string(statusPort) + " tag " +
+                           std::to_string(m_Settings.HostTag),
+                       timeout, reply, error) &&
+         shell.Command("portset " + std::to_string(dataPort), timeout, reply, error) &&
+         shell.Command("datadisable false", timeout, reply, error);
+    shell.Close();
+
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_ActiveShell = nullptr;
+    VHostDevice& device = m_Devices[slot];
+    if (device.Control != EControlState::Configuring)
+        return; // restarted meanwhile: configured again later
+    if (!ok)
+    {
+        device.Control = EControlState::Failed;
+        device.ControlError = error;
+        AddEvent(DeviceName(device) + " cannot be configured: " + error);
+        return;
+    }
+    device.Control = EControlState::Ready;
+    device.ControlError.clear();
+    device.Banner = banner;
+    device.Report = report;
+    device.Info = ReadDeviceInfo(report);
+    device.DataPort = dataPort;
+    device.NeedsSync = m_Streaming;
+    AddEvent(DeviceName(device) + " ready: " + device.GetTypeText() + ", data port " +
+             std::to_string(dataPort) + (device.Info.Protocol2 ? " (protocol 2)" : ""));
+    if (device.Info.DeviceId && *device.Info.DeviceId != id)
+        AddEvent(DeviceName(device) + ": its \"info\" names device " +
+                 std::to_string(*device.Info.DeviceId));
+}
+
+std::uint32_t VHostSession::BindDataPorts(std::size_t slot, std::string& error)
+{
+    const VNetAddress hal = m_Settings.Hal;
+    std::uint32_t firstTried = 0;
+    for (; m_NextBlock < HostPorts::MaxBlocks; ++m_NextBlock)
+    {
+        const std::uint32_t base = HostPorts::BlockPort(m_Settings.DataPortBase, m_NextBlock);
+        if (firstTried == 0)
+            firstTried = base;
+        if (base + HostPorts::RoleOffset(EStreamRole::GreyscaleV2) > 0xFFFFu)
+            break;
+        std::vector<std::pair<std::unique_ptr<VSocketSimple>, EStreamRole>> sockets;
+        bool bound = true;
+        std::string failure;
+        for (EStreamRole role : HostPorts::AllRoles)
+        {
+            auto socket = std::make_unique<VSocketSimple>();
+            const std::uint32_t port = base + HostPorts::RoleOffset(role);
+            if (!socket->Create(VSocketSimple::KindDatagram) ||
+                !socket->BindToAddress(hal.GetNetworkOrder(), static_cast<std::uint16_t>(port)))
+            {
+                failure = "UDP " + hal.ToString() + ":" + std::to_string(port) + ": " +
+                          std::strerror(errno);
+                bound = false;
+                break;
+            }
+            WidenReceiveBuffer(*socket);
+            sockets.emplace_back(std::move(socket), role);
+        }
+        if (!bound)
+        {
+            std::lock_guard<std::mutex> lock(m_Lock);
+            AddEvent("data ports " + std::to_string(base) + " and up cannot be used (" + failure +
+                     "); trying the next block");
+            continue;
+        }
+        for (auto& [socket, role] : sockets)
+            m_Receiver.AddSocket(std::move(socket), Tag(slot, role));
+        ++m_NextBlock;
+        return base;
+    }
+    error = "no free block of data ports from " + std::to_string(m_Settings.DataPortBase) +
+            " (every block up to " + std::to_string(HostPorts::MaxBlocks) +
+            " is in use or out of range)";
+    return 0;
+}

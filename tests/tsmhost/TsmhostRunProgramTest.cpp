@@ -1,0 +1,175 @@
+// The real tsmhost program: "shell" against a fake device, "run" stopped by Ctrl-C against a
+// fake rig, and the clear failures of both.
+#include "FakeRig.h"
+
+#include "net/VSocketSimple.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+using namespace host_test;
+
+namespace
+{
+
+struct VProgramResult
+{
+    int Exit = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Runs tsmhost with `args`; `whileRunning` gets its process id. Waits at most 30 s.
+VProgramResult RunProgram(const std::vector<std::string>& args,
+                          const std::function<void(pid_t)>& whileRunning = {})
+{
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("tsmhost-prog-" + std::to_string(getpid())))
+            .string();
+    const std::string outPath = base + ".out";
+    const std::string errPath = base + ".err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<std::string> all = {TSMHOST_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    VProgramResult result;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, TSMHOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
+        return result;
+    posix_spawn_file_actions_destroy(&actions);
+    if (whileRunning)
+        whileRunning(pid);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (waitpid(pid, &status, WNOHANG) == 0)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+        {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "tsmhost did not end within 30 s";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Out = ReadFile(outPath);
+    result.Err = ReadFile(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return result;
+}
+
+std::string Loopback(std::uint32_t port)
+{
+    return "127.0.0.1:" + std::to_string(port);
+}
+
+} // namespace
+
+TEST(TsmhostProgram, ShellSendsLinesAndPrintsReplies)
+{
+    VFakeRig rig(FreeUdpPort());
+    VFakeDeviceSpec camera;
+    camera.Id = 61;
+    std::string error;
+    ASSERT_TRUE(rig.Start({camera}, error)) << error;
+    const VProgramResult run =
+        RunProgram({"shell", Loopback(rig.GetShellPortBase() + 1), "info", "datadisable false"});
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Device Type : Zt-M4\nSensor Dimensions : 2352 x 1728\nDevice ID : 61\n");
+    EXPECT_EQ(rig.GetCommands(0), (std::vector<std::string>{"info", "datadisable false"}));
+
+    // Nobody there.
+    const std::uint16_t closed = FreeUdpPort(); // a TCP port nobody listens on, most likely
+    const VProgramResult refused = RunProgram({"shell", Loopback(closed), "info"});
+    EXPECT_EQ(refused.Exit, 1);
+    EXPECT_EQ(refused.Err, "tsmhost: cannot connect to the shell at " + Loopback(closed) +
+                               ": Connection refused\n");
+    // Bad arguments.
+    EXPECT_EQ(RunProgram({"shell", "127.0.0.1", "info"}).Exit, 2);
+    EXPECT_EQ(RunProgram({"shell", Loopback(9001)}).Exit, 2);
+}
+
+TEST(TsmhostProgram, RunStopsAtCtrlCWithItsSummary)
+{
+    const std::uint16_t discovery = FreeUdpPort();
+    VFakeRig rig(discovery);
+    std::string error;
+    ASSERT_TRUE(rig.Prepare(1, error)) << error;
+    VFakeDeviceSpec camera;
+    camera.Id = 62;
+    const VProgramResult run = RunProgram(
+        {"run", "--hal", "127.0.0.1", "--json", "--discovery-port", std::to_string(discovery),
+         "--broadcast-port", std::to_string(rig.GetBroadcastPort()), "--shell-port-base",
+         std::to_string(rig.GetShellPortBase()), "--data-port-base",
+         std::to_string(21000 + (getpid() % 200) * 100)},
+        [&](pid_t pid)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            ASSERT_TRUE(rig.Start({camera}, error)) << error;
+            for (int i = 0; i < 500 && rig.GetTicks() < 50; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            kill(pid, SIGINT);
+        });
+    EXPECT_EQ(run.Exit, 0) << run.Err << run.Out;
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).object();
+    EXPECT_TRUE(summary["ok"].toBool()) << run.Out;
+    EXPECT_EQ(summary["stop_reason"].toString(), "stopped");
+    EXPECT_FALSE(rig.GetMaster()); // told to stop on the way out
+}
+
+TEST(TsmhostProgram, RunRefusesBadArgumentsAndBusyPorts)
+{
+    const VProgramResult usage = RunProgram({"run", "--duration", "soon"});
+    EXPECT_EQ(usage.Exit, 2);
+    EXPECT_NE(usage.Err.find("tsmhost: bad value \"soon\" for --duration"), std::string::npos);
+    EXPECT_EQ(RunProgram({"run", "--data-port-base", "70000"}).Exit, 2);
+    EXPECT_EQ(RunProgram({"run", "--help"}).Exit, 0);
+
+    VSocketSimple squatter;
+    ASSERT_TRUE(squatter.Create(VSocketSimple::KindDatagram));
+    ASSERT_TRUE(squatter.BindToAddress(htonl(0x7F000001u), 0));
+    const VProgramResult busy = RunProgram(
+        {"run", "--hal", "127.0.0.1", "--discovery-port", std::to_string(squatter.GetLocalPort())});
+    EXPECT_EQ(busy.Exit, 3);
+    EXPECT_NE(busy.Err.find("Address already in use (is another tsmhost or capture host running?)"),
+              std::string::npos)
+        << busy.Err;
+}
