@@ -5,6 +5,7 @@
 #include "tsmtrial/TrialReport.h"
 #include "tsmtrial/VJsonWriter.h"
 #include "tsmtrial/VProgressBar.h"
+#include "tsmtrial/VReplayDiff.h"
 #include "tsmtrial/VTrialDiff.h"
 #include "tsmtrial/VX1DTrialGenerator.h"
 #include "tsmtrial/VX2DTrialGenerator.h"
@@ -223,7 +224,7 @@ void ReportOpenFailure(const VTsmtrialConsole& console, const ITrialReader& read
 const std::vector<VOptionSpec> kInfoOptions = {{"--json", false}, {"--kind", true}};
 const std::vector<VOptionSpec> kDumpOptions = {
     {"--json", false}, {"--kind", true}, {"--frame", true}};
-const std::vector<VOptionSpec> kDiffOptions = {{"--kind", true}};
+const std::vector<VOptionSpec> kDiffOptions = {{"--kind", true}, {"--replay", false}};
 const std::vector<VOptionSpec> kGenerateOptions = {
     {"--kind", true},     {"--frames", true},      {"--rate", true},        {"--version", true},
     {"--seed", true},     {"--first-frame", true}, {"--quiet", false},      {"--cameras", true},
@@ -444,6 +445,11 @@ int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
     {
         return Tsmtrial::kExitFailure;
     }
+    if (arguments.Has("--replay"))
+    {
+        return RunReplayDiff(*readers[0], *readers[1], arguments.Positional[0],
+                             arguments.Positional[1], console);
+    }
     const VTrialDiffResult result = VTrialDiff::Compare(*readers[0], *readers[1]);
     for (const std::string& note : result.Notes)
     {
@@ -497,6 +503,9 @@ std::string Usage()
            "      newest version, seed 1, first frame 1; X1D: 1 device, 8 channels, 1000 Hz.\n"
            "  tsmtrial diff A B [--kind x2d|x1d]\n"
            "      Compares two trials and shows where they first differ.\n"
+           "  tsmtrial diff SOURCE RECORDING --replay\n"
+           "      Checks a recording of SOURCE's replay (tsmhost run --record): each recorded\n"
+           "      frame against the source frame its number selects (modulo the frame count).\n"
            "The kind of a file follows from its extension (.x2d, .x1d) unless --kind is given.\n"
            "Exit status: 0 success (diff: equal), 1 a file or frame could not be read or\n"
            "written (diff: the trials differ), 2 bad arguments.\n"
