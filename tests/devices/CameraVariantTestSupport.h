@@ -93,9 +93,10 @@ struct VTrialSpec
 /// `spec.Cameras`. False, with a test failure, when it cannot be written.
 inline bool WriteTrial(const std::string& path, const VTrialSpec& spec)
 {
+    const std::uint32_t deviceCount =
+        spec.DeviceCount.value_or(static_cast<std::uint32_t>(spec.Cameras.size()));
     VX2DGeneratorSettings settings;
-    settings.Cameras = std::max<std::uint32_t>(
-        1, spec.DeviceCount.value_or(static_cast<std::uint32_t>(spec.Cameras.size())));
+    settings.Cameras = std::max<std::uint32_t>(1, deviceCount);
     settings.Frames = std::max<std::uint32_t>(spec.Frames, 1);
     settings.Rate = spec.Rate;
     settings.Markers = spec.Markers;
@@ -103,7 +104,7 @@ inline bool WriteTrial(const std::string& path, const VTrialSpec& spec)
     VX2DTrialGenerator generator(settings);
     VX2DExportSettings exportSettings = generator.GetExportSettings();
     exportSettings.Cameras = spec.Cameras;
-    exportSettings.DeviceCount = settings.Cameras;
+    exportSettings.DeviceCount = deviceCount;
     // The generator's model sensor fixes the centroid format, whatever the records say.
     exportSettings.Formats = VX2DExport::DefaultFormatList(2352, 1728);
     VX2DExport writer;

@@ -104,6 +104,16 @@ TEST_F(TrialLoader, EveryCameraOfTheFileGetsADeviceWithDefaultsBeyondTheList)
         << printed;
 }
 
+TEST_F(TrialLoader, AFileWithoutCamerasLoadsAndMakesNoCamera)
+{
+    const std::string path = m_Temp.File("no-cameras.x2d");
+    VTrialSpec spec;
+    spec.DeviceCount = 0;
+    ASSERT_TRUE(WriteTrial(path, spec));
+    EXPECT_TRUE(m_Loader.AddX2D(*m_Manager, path));
+    EXPECT_EQ(m_Manager->GetDeviceCount(), 0u);
+}
+
 TEST_F(TrialLoader, CamerasStopWhereTheShellPortWouldPass65535)
 {
     EXPECT_EQ(VTrialLoader::MaxDevicePosition, 56535u);
