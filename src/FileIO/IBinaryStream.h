@@ -37,6 +37,15 @@ public:
     virtual bool IsGood() const = 0;
     /// Forgets earlier failures.
     virtual void ClearErrors() = 0;
+    /// The bytes from the position that are at hand without a copy or a refill: a pointer to
+    /// them, with their count in `available` (never past Size()). Null and 0 when the stream
+    /// has failed or offers no such view. Valid until the next call on the stream; callers
+    /// that decode from it move on with Skip.
+    virtual const std::uint8_t* View(std::uint64_t& available)
+    {
+        available = 0;
+        return nullptr;
+    }
 
     /// Bytes between the position and the end.
     std::uint64_t Remaining() const

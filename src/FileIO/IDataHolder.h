@@ -25,6 +25,16 @@ public:
     /// `while (position < block end && ReadItem(...))` and then seeks to the block's end, so
     /// no input can make it loop without progress.
     virtual bool ReadItem(IBinaryInputStream& stream, const VDataFieldList& fields) = 0;
+    /// Decodes the items of a block that ends at `blockEnd`, exactly as
+    /// `while (stream.Tell() < blockEnd && ReadItem(stream, fields)) {}` does; holders
+    /// override it to decode runs of fixed-size items straight from the stream's buffer.
+    virtual void ReadItems(IBinaryInputStream& stream, const VDataFieldList& fields,
+                           std::uint64_t blockEnd)
+    {
+        while (stream.Tell() < blockEnd && ReadItem(stream, fields))
+        {
+        }
+    }
     /// Writes every held item with the holder's own field list; false on the first failure.
     virtual bool WriteItems(IBinaryOutputStream& stream) = 0;
     /// Empties the target before a device record is read (single holders: nothing).

@@ -24,6 +24,14 @@ double* CoordinateOf(ICentroidData& data, std::uint16_t key)
     }
 }
 
+/// The slot of a coordinate key (0 to 3 for X, Y, Radius, Fraction), or -1.
+int SlotOf(std::uint16_t key)
+{
+    return key >= VCentroidDatum::kKeyX && key <= VCentroidDatum::kKeyFraction
+               ? key - VCentroidDatum::kKeyX
+               : -1;
+}
+
 /// The f32 scale in the first 4 parameter bytes, widened; false when absent.
 bool ScaleOf(const VDataFormatField& field, double& scale)
 {
@@ -121,6 +129,73 @@ std::uint32_t VCentroidDatum::Read(IBinaryInputStream& stream, const VDataFieldL
         }
     }
     return decoded;
+}
+
+VDatumBase::EPlanStep VCentroidDatum::PlanField(const VDataFormatField& field,
+                                                std::uint64_t& offset,
+                                                std::vector<VPlannedField>& plan) const
+{
+    if (const int slot = SlotOf(field.Key); slot >= 0)
+    {
+        double scale = 0.0;
+        if (field.Size > kMaxFieldBytes || (field.Size > 0 && !ScaleOf(field, scale)))
+        {
+            return EPlanStep::NoPlan;
+        }
+        plan.push_back({static_cast<std::uint32_t>(offset), field.Size,
+                        static_cast<std::uint32_t>(slot), scale});
+        offset += field.Size;
+        return EPlanStep::Known;
+    }
+    if (field.Key == kKeyPadding)
+    {
+        std::uint64_t padding = 0;
+        if (!PaddingBytesOf(field, padding))
+        {
+            return EPlanStep::NoPlan;
+        }
+        offset += padding;
+        return EPlanStep::Known;
+    }
+    return EPlanStep::Unknown;
+}
+
+namespace
+{
+/// LoadUnsigned for a width of 1 to 8 bytes, each width with its own unrolled load.
+std::uint64_t LoadUnsignedOfWidth(const std::uint8_t* bytes, std::uint32_t width)
+{
+    switch (width)
+    {
+    case 1:
+        return LittleEndian::LoadUnsigned(bytes, 1);
+    case 2:
+        return LittleEndian::LoadUnsigned(bytes, 2);
+    case 3:
+        return LittleEndian::LoadUnsigned(bytes, 3);
+    case 4:
+        return LittleEndian::LoadUnsigned(bytes, 4);
+    case 5:
+        return LittleEndian::LoadUnsigned(bytes, 5);
+    case 6:
+        return LittleEndian::LoadUnsigned(bytes, 6);
+    case 7:
+        return LittleEndian::LoadUnsigned(bytes, 7);
+    default:
+        return LittleEndian::LoadUnsigned(bytes, 8);
+    }
+}
+} // namespace
+
+void VCentroidDatum::ReadPlanned(const std::uint8_t* item, ICentroidData& data) const
+{
+    double* const slots[4] = {&data.X, &data.Y, &data.Radius, &data.Fraction};
+    for (const VPlannedField& field : Plan())
+    {
+        const std::uint64_t raw =
+            field.Width > 0 ? LoadUnsignedOfWidth(item + field.Offset, field.Width) : 0;
+        *slots[field.Slot] = field.Width > 0 ? static_cast<double>(raw) * field.Scale : 0.0;
+    }
 }
 
 bool VCentroidDatum::Write(IBinaryOutputStream& stream, const VDataFieldList& fields) const

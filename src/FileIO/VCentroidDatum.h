@@ -27,6 +27,12 @@ public:
 
     std::uint32_t Read(IBinaryInputStream& stream, const VDataFieldList& fields) override;
     bool Write(IBinaryOutputStream& stream, const VDataFieldList& fields) const override;
+    /// Decodes one item from the bytes of the plan that PrepareItemPlan made, as Read would.
+    void ReadPlanned(const std::uint8_t* item, ICentroidData& data) const;
+
+protected:
+    EPlanStep PlanField(const VDataFormatField& field, std::uint64_t& offset,
+                        std::vector<VPlannedField>& plan) const override;
 
 private:
     ICentroidData m_Scratch;

@@ -3,7 +3,9 @@
 
 #include "FileIO/VDataHolderBasic.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 /// Decodes each item into a new last record of the target set (no intermediate element),
 /// for the kinds whose records are plain values: centroids, tracks and edge pairs.
@@ -53,6 +55,48 @@ public:
             m_Accessor.Resize(index);
         }
         return outcome.MayContinue();
+    }
+
+    /// Decodes whole items that lie in the block and in the stream's view in runs, by the
+    /// datum's plan for `fields` (when it has one), straight into new records; the rest of
+    /// the block (an item cut by the view or the block end, a stream without a view) goes
+    /// item by item through ReadItem, so the outcome is that of the ReadItem loop.
+    void ReadItems(IBinaryInputStream& stream, const VDataFieldList& fields,
+                   std::uint64_t blockEnd) override
+    {
+        const std::uint64_t itemBytes =
+            m_Accessor.GetTarget() != nullptr ? this->m_Datum.PrepareItemPlan(fields) : 0;
+        while (itemBytes > 0)
+        {
+            const std::uint64_t position = stream.Tell();
+            std::uint64_t available = 0;
+            const std::uint8_t* bytes = position < blockEnd ? stream.View(available) : nullptr;
+            const std::uint32_t first = m_Accessor.Count();
+            const std::uint64_t items =
+                std::min<std::uint64_t>(std::min(available, blockEnd - position) / itemBytes,
+                                        std::numeric_limits<std::uint32_t>::max() - first);
+            if (bytes == nullptr || items == 0)
+            {
+                break;
+            }
+            m_Accessor.Resize(static_cast<std::uint32_t>(first + items));
+            Data* records = m_Accessor.ItemData(first);
+            const bool contiguous =
+                records != nullptr &&
+                m_Accessor.ItemData(static_cast<std::uint32_t>(first + items - 1)) ==
+                    records + (items - 1);
+            for (std::uint64_t i = 0; i < items; ++i, bytes += itemBytes)
+            {
+                Data* record = contiguous
+                                   ? records + i
+                                   : m_Accessor.ItemData(static_cast<std::uint32_t>(first + i));
+                this->m_Datum.ReadPlanned(bytes, *record);
+            }
+            stream.Skip(items * itemBytes);
+        }
+        while (stream.Tell() < blockEnd && ReadItem(stream, fields))
+        {
+        }
     }
 
     bool WriteItems(IBinaryOutputStream& stream) override

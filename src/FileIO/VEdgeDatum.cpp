@@ -47,6 +47,28 @@ std::uint32_t VEdgeDatum::Read(IBinaryInputStream& stream, const VDataFieldList&
     return decoded;
 }
 
+VDatumBase::EPlanStep VEdgeDatum::PlanField(const VDataFormatField& field, std::uint64_t& offset,
+                                            std::vector<VPlannedField>& plan) const
+{
+    if (field.Key < kKeyCoord0 || field.Key > kKeyCoord2)
+    {
+        return EPlanStep::Unknown;
+    }
+    plan.push_back({static_cast<std::uint32_t>(offset), 2,
+                    static_cast<std::uint32_t>(field.Key - kKeyCoord0), 0.0});
+    offset += 2;
+    return EPlanStep::Known;
+}
+
+void VEdgeDatum::ReadPlanned(const std::uint8_t* item, IEdgePairData& data) const
+{
+    std::uint16_t* const slots[3] = {&data.Coord0, &data.Coord1, &data.Coord2};
+    for (const VPlannedField& field : Plan())
+    {
+        *slots[field.Slot] = LittleEndian::LoadU16(item + field.Offset);
+    }
+}
+
 bool VEdgeDatum::Write(IBinaryOutputStream& stream, const VDataFieldList& fields) const
 {
     if (m_Destination == nullptr)

@@ -1,7 +1,6 @@
 #include "FileIO/VGreyscaleBlobDataHolder.h"
 
 #include "FileIO/DefaultFormats.h"
-#include "FileIO/VGreyscaleBlobSet.h"
 
 VGreyscaleBlobDataHolder::VGreyscaleBlobDataHolder()
     : VDataHolderBasic(DefaultFormats::GreyscaleBlobs())
@@ -10,13 +9,13 @@ VGreyscaleBlobDataHolder::VGreyscaleBlobDataHolder()
 
 bool VGreyscaleBlobDataHolder::ReadItem(IBinaryInputStream& stream, const VDataFieldList& fields)
 {
-    m_Scratch.Clear();
-    m_Datum.SetDestination(&m_Scratch);
+    m_Relay.SetData(IGreyscaleBlobData{});
+    m_Datum.SetDestination(&m_Relay);
     const VItemOutcome outcome = DecodeItem(stream, fields);
     m_Datum.SetDestination(nullptr);
     if (m_Target != nullptr && outcome.MayContinue())
     {
-        m_Target->Append(m_Scratch);
+        m_Target->Append(m_Relay);
     }
     return outcome.MayContinue();
 }
@@ -39,6 +38,6 @@ void VGreyscaleBlobDataHolder::Clear()
 {
     if (m_Target != nullptr)
     {
-        VGreyscaleBlobSet().CopyTo(*m_Target);
+        m_Target->SetAll(nullptr, 0, 0, m_EmptyName);
     }
 }

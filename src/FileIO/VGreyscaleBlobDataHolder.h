@@ -1,5 +1,5 @@
-// The greyscale blob data holder: decodes each blob into a scratch blob and appends it to a
-// greyscale set.
+// The greyscale blob data holder: decodes each blob and appends a copy of it to a greyscale
+// set.
 #pragma once
 
 #include "FileIO/IGreyscaleBlobSet.h"
@@ -28,6 +28,34 @@ public:
     void Clear() override;
 
 private:
+    /// Passes the datum's blob on to the target without a copy of its own: it keeps the
+    /// record as given, pointing into the datum's storage, which stays unchanged until the
+    /// datum's next Read. Only the holder uses it, between a Read and the Append.
+    class VBlobRelay final : public IGreyscaleBlobDirect
+    {
+    public:
+        void SetData(const IGreyscaleBlobData& data) override { m_Data = data; }
+        void CopyTo(IGreyscaleBlob& target) const override { target.SetData(m_Data); }
+        VBlobRelay& Assign(const IGreyscaleBlob& source) override
+        {
+            source.CopyTo(*this);
+            return *this;
+        }
+        VBlobRelay& Assign(const IGreyscaleBlobDirect& source) override
+        {
+            source.CopyTo(*this);
+            return *this;
+        }
+        std::uint8_t GetBlobFlag() const override { return m_Data.BlobFlag; }
+        void SetBlobFlag(std::uint8_t flag) override { m_Data.BlobFlag = flag; }
+        const IGreyscaleBlobData* GetData() const override { return &m_Data; }
+
+    private:
+        IGreyscaleBlobData m_Data;
+    };
+
     IGreyscaleBlobSetDirect* m_Target = nullptr;
-    VGreyscaleBlob m_Scratch;
+    VBlobRelay m_Relay;       // the destination of reads
+    VGreyscaleBlob m_Scratch; // the source of writes
+    const VStringStd m_EmptyName;
 };

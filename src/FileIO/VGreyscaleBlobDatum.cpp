@@ -26,6 +26,24 @@ bool VGreyscaleBlobDatum::ReadLines(IBinaryInputStream& stream)
     for (std::uint16_t i = 0; i < lineCount; ++i)
     {
         IGreyscaleLineData line;
+        // Lines that lie whole in the stream's view are taken from it directly.
+        std::uint64_t available = 0;
+        const std::uint8_t* at = stream.View(available);
+        if (at != nullptr && available >= kLineHeaderBytes)
+        {
+            line.Coord0 = LittleEndian::LoadU16(at);
+            line.Coord1 = LittleEndian::LoadU16(at + 2);
+            line.PixelCount = LittleEndian::LoadU16(at + 4);
+            if (available - kLineHeaderBytes >= line.PixelCount)
+            {
+                at += kLineHeaderBytes;
+                m_Pixels.insert(m_Pixels.end(), at, at + line.PixelCount);
+                m_Lines.push_back(line);
+                stream.Skip(kLineHeaderBytes + line.PixelCount);
+                continue;
+            }
+            line = IGreyscaleLineData{};
+        }
         if (!stream.ReadU16(line.Coord0) || !stream.ReadU16(line.Coord1) ||
             !stream.ReadU16(line.PixelCount) || !stream.Require(line.PixelCount))
         {

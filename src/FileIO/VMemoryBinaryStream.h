@@ -29,6 +29,11 @@ public:
     std::uint64_t Size() const override { return m_Size; }
     bool IsGood() const override { return !m_Failed; }
     void ClearErrors() override { m_Failed = false; }
+    const std::uint8_t* View(std::uint64_t& available) override
+    {
+        available = !m_Failed && m_Position < m_Size ? m_Size - m_Position : 0;
+        return available > 0 ? m_Data + m_Position : nullptr;
+    }
 
 private:
     std::vector<std::uint8_t> m_Owned; // empty when viewing a caller's buffer

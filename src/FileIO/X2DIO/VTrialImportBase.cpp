@@ -280,9 +280,7 @@ bool VTrialImportBase::ReadDeviceRecord(bool clear)
         if (holder != nullptr)
         {
             const VDataFieldList& fields = m_Formats[f].GetFields();
-            while (m_Stream.Tell() < blockEnd && holder->ReadItem(m_Stream, fields))
-            {
-            }
+            holder->ReadItems(m_Stream, fields, blockEnd);
         }
         m_Stream.Seek(blockEnd);
     }

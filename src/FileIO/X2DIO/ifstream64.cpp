@@ -14,8 +14,7 @@ bool ifstream64::Open(const std::string& path)
     {
         return false;
     }
-    m_Buffer.assign(static_cast<std::size_t>(std::min(m_BufferSize, m_FileSize)), 0);
-    m_Buffer.shrink_to_fit();
+    m_Buffer.Allocate(static_cast<std::size_t>(std::min(m_BufferSize, m_FileSize)));
     ::posix_fadvise(m_File, 0, 0, POSIX_FADV_SEQUENTIAL);
     Seek(0);
     return true;
@@ -24,8 +23,7 @@ bool ifstream64::Open(const std::string& path)
 void ifstream64::Close()
 {
     fstream64::Close();
-    m_Buffer.clear();
-    m_Buffer.shrink_to_fit();
+    m_Buffer.Release();
     m_BufferPosition = 0;
     m_ReadOffset = 0;
     m_BufferFill = 0;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,12 @@ public:
     /// A file is open and no flag is set.
     bool IsGood() const override { return IsOpen() && m_Flags == 0; }
     void ClearErrors() override { m_Flags = 0; }
+    /// The rest of the buffer from the read offset (nothing once a flag is set).
+    const std::uint8_t* View(std::uint64_t& available) override
+    {
+        available = m_Flags == 0 && m_File >= 0 ? m_BufferFill - m_ReadOffset : 0;
+        return available > 0 ? m_Buffer.data() + m_ReadOffset : nullptr;
+    }
 
     /// The position is the end of the file.
     bool AtEnd() const { return IsOpen() && Tell() == m_FileSize; }
@@ -94,7 +101,30 @@ private:
     std::uint64_t ReadAt(std::uint8_t* destination, std::uint64_t position, std::uint64_t count);
 
     const std::uint64_t m_BufferSize;
-    std::vector<std::uint8_t> m_Buffer; // holds min(m_BufferSize, file size) bytes once open
+    /// Bytes that are not zeroed when taken: only the m_BufferFill bytes read from the file
+    /// are ever looked at, and zeroing a buffer of many MiB at each Open costs time.
+    class VUninitialisedBytes
+    {
+    public:
+        void Allocate(std::size_t size)
+        {
+            m_Bytes.reset(size > 0 ? new std::uint8_t[size] : nullptr);
+            m_Size = size;
+        }
+        void Release()
+        {
+            m_Bytes.reset();
+            m_Size = 0;
+        }
+        std::uint8_t* data() const { return m_Bytes.get(); }
+        std::size_t size() const { return m_Size; }
+
+    private:
+        std::unique_ptr<std::uint8_t[]> m_Bytes;
+        std::size_t m_Size = 0;
+    };
+
+    VUninitialisedBytes m_Buffer;       // holds min(m_BufferSize, file size) bytes once open
     std::uint64_t m_BufferPosition = 0; // file position of m_Buffer[0]
     std::uint32_t m_ReadOffset = 0;     // next byte within the buffer
     std::uint32_t m_BufferFill = 0;     // valid bytes in the buffer
