@@ -1,5 +1,6 @@
 // The real tsmhost program: "shell" against a fake device, "run" stopped by Ctrl-C against a
 // fake rig, and the clear failures of both.
+#include "ChildProcess.h"
 #include "FakeRig.h"
 
 #include "net/VSocketSimple.h"
@@ -10,21 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
-
-extern char** environ;
 
 using namespace host_test;
 
@@ -38,60 +31,19 @@ struct VProgramResult
     std::string Err;
 };
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 /// Runs tsmhost with `args`; `whileRunning` gets its process id. Waits at most 30 s.
 VProgramResult RunProgram(const std::vector<std::string>& args,
                           const std::function<void(pid_t)>& whileRunning = {})
 {
-    const std::string base =
-        (std::filesystem::temp_directory_path() / ("tsmhost-prog-" + std::to_string(getpid())))
-            .string();
-    const std::string outPath = base + ".out";
-    const std::string errPath = base + ".err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::vector<std::string> all = {TSMHOST_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    VChildProcess child(TSMHOST_PATH, args);
     VProgramResult result;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, TSMHOST_PATH, &actions, nullptr, argv.data(), environ) != 0)
+    if (!child.IsStarted())
         return result;
-    posix_spawn_file_actions_destroy(&actions);
     if (whileRunning)
-        whileRunning(pid);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (waitpid(pid, &status, WNOHANG) == 0)
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-        {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << "tsmhost did not end within 30 s";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    result.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+        whileRunning(child.GetPid());
+    result.Exit = child.Wait(30.0);
+    result.Out = child.GetOut();
+    result.Err = child.GetErr();
     return result;
 }
 

@@ -1,0 +1,139 @@
+// End to end with the real programs on loopback: tsmtrial generates a trial, tsmCL replays
+// it, tsmhost runs the rig and records it, and tsmtrial checks the recording against the
+// replay; and tsmCL killed in the middle of a run. Binds the protocol's fixed ports.
+#include "ChildProcess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+using namespace host_test;
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+/// A folder of its own for the trial and the recording, removed at the end.
+class VWorkFolder
+{
+public:
+    VWorkFolder()
+        : m_Path(std::filesystem::temp_directory_path() /
+                 ("tsmhost-e2e-" + std::to_string(getpid())))
+    {
+        std::filesystem::create_directories(m_Path);
+    }
+    ~VWorkFolder() { std::filesystem::remove_all(m_Path); }
+    std::string File(const std::string& name) const { return (m_Path / name).string(); }
+
+private:
+    std::filesystem::path m_Path;
+};
+
+/// Generates the 4-camera trial (tracks and greyscale included) into `path`.
+void Generate(const std::string& path)
+{
+    VChildProcess generate(TSMTRIAL_PATH, {"generate", path, "--cameras", "4", "--frames", "300",
+                                           "--rate", "100", "--quiet"});
+    ASSERT_EQ(generate.Wait(60.0), 0) << generate.GetErr();
+}
+
+/// Starts tsmCL on loopback replaying `trial`, and waits until it runs.
+std::unique_ptr<VChildProcess> StartSimulator(const std::string& trial)
+{
+    auto simulator = std::make_unique<VChildProcess>(
+        TSMCL_PATH,
+        std::vector<std::string>{"-localip", "127.0.0.1", "-halip", "127.0.0.1", "-x2d", trial});
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end && simulator->GetOut().find("Press Ctrl-C") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return simulator;
+}
+
+} // namespace
+
+TEST(ReplayEndToEnd, TheRecordingOfAReplayMatchesItsTrial)
+{
+    VWorkFolder work;
+    const std::string trial = work.File("trial.x2d");
+    const std::string recording = work.File("rec.x2d");
+    Generate(trial);
+    const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial);
+    ASSERT_NE(simulator->GetOut().find("Press Ctrl-C"), std::string::npos)
+        << "tsmCL did not start:\n"
+        << simulator->GetOut() << simulator->GetErr();
+
+    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "5", "--json",
+                                      "--record", recording});
+    const int hostExit = host.Wait(60.0);
+    simulator->Signal(SIGINT);
+    simulator->Wait(10.0);
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
+    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut() << "\ntsmCL:\n" << simulator->GetOut();
+    EXPECT_EQ(summary["cameras"].toInt(), 4);
+    EXPECT_EQ(summary["rate"].toDouble(), 100.0); // the trial's rate
+    double received = 0.0;
+    for (const QJsonValue& value : summary["devices"].toArray())
+    {
+        const QJsonObject device = value.toObject();
+        EXPECT_EQ(device["class"].toString(), "camera");
+        EXPECT_NEAR(device["frames_per_second"].toDouble(), 100.0, 5.0);
+        EXPECT_EQ(device["lost"].toDouble(), 0.0);
+        EXPECT_EQ(device["out_of_order"].toDouble(), 0.0);
+        EXPECT_EQ(device["incomplete"].toDouble(), 0.0);
+        received = std::max(received, device["frames"].toDouble());
+    }
+    EXPECT_GT(received, 400.0);
+
+    VChildProcess diff(TSMTRIAL_PATH, {"diff", trial, recording, "--replay"});
+    ASSERT_EQ(diff.Wait(60.0), 0) << diff.GetOut() << diff.GetErr();
+    std::smatch counts;
+    const std::string report = diff.GetOut();
+    ASSERT_TRUE(std::regex_search(report, counts,
+                                  std::regex("([0-9]+) recorded frames: ([0-9]+) compared")))
+        << report;
+    const double compared = std::stod(counts[2].str());
+    EXPECT_GE(compared, 0.9 * received) << report;
+}
+
+TEST(ReplayEndToEnd, KillingTheSimulatorMidRunIsNoticedAtOnce)
+{
+    VWorkFolder work;
+    const std::string trial = work.File("trial.x2d");
+    Generate(trial);
+    const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial);
+    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "30", "--json"});
+    // Let the rig stream for a while, then kill the simulator without warning.
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < end && host.GetErr().find("sent MASTER") == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const Clock::time_point killed = Clock::now();
+    simulator->Signal(SIGKILL);
+    simulator->Wait(5.0);
+    const int hostExit = host.Wait(10.0);
+    const double seconds = std::chrono::duration<double>(Clock::now() - killed).count();
+
+    EXPECT_NE(hostExit, 0);
+    EXPECT_NE(hostExit, -1) << "tsmhost hung";
+    EXPECT_LT(seconds, 2.5);
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
+    EXPECT_EQ(summary["stop_reason"].toString(), "every device fell silent") << host.GetOut();
+    for (const QJsonValue& device : summary["devices"].toArray())
+        EXPECT_TRUE(device.toObject()["silent"].toBool());
+    EXPECT_NE(host.GetErr().find("fell silent: nothing heard for 1.0 s"), std::string::npos)
+        << host.GetErr();
+}
