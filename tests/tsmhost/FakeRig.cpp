@@ -208,6 +208,7 @@ public:
         if (m_Spec.ClassCode != 0)
         {
             SendTimecode(frame, previous);
+            SendAnalogue(frame, previous);
             return;
         }
         if (!m_Spec.Protocol2)
@@ -245,6 +246,28 @@ public:
     }
 
 private:
+    /// 800 samples of one channel (1600 bytes, in two datagrams), then the trailer.
+    void SendAnalogue(std::uint32_t frame, std::uint32_t previous)
+    {
+        std::uint8_t samples[1400] = {};
+        for (std::size_t i = 0; i < sizeof(samples); ++i)
+            samples[i] = static_cast<std::uint8_t>(frame + i);
+        m_Primary.SendDatagram(samples, 1400);
+        m_Primary.SendDatagram(samples, 200);
+        std::uint8_t trailer[44] = {};
+        LittleEndian::StoreU16(trailer, 0xC005);
+        LittleEndian::StoreU16(trailer + 2, 44);
+        LittleEndian::StoreU16(trailer + 4, 1);
+        LittleEndian::StoreU32(trailer + 8, m_Spec.Id);
+        LittleEndian::StoreU32(trailer + 12, frame);
+        LittleEndian::StoreU32(trailer + 16, previous);
+        LittleEndian::StoreU16(trailer + 24, 800);
+        LittleEndian::StoreU16(trailer + 26, 1);
+        LittleEndian::StoreU32(trailer + 28, 1);
+        LittleEndian::StoreU32(trailer + 36, 1600);
+        m_Primary.SendDatagram(trailer, sizeof(trailer));
+    }
+
     void SendTimecode(std::uint32_t frame, std::uint32_t previous)
     {
         // 10:00:SS:FF PAL, four system frames per timecode frame.

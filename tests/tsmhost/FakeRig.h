@@ -43,8 +43,9 @@ struct VFakeDeviceSpec
     std::optional<std::uint32_t> DropFrame;
 };
 
-/// The frame centroid i of a fake camera holds: x = 100 + i + frame mod 50 (and a half),
-/// y = 200.25, radius 3, fraction 0.5.
+/// A fake sync unit (class 2) sends a timecode datagram and an analogue frame (two sample
+/// datagrams and the trailer) per frame. The frame centroid i of a fake camera holds: x = 100 + i +
+/// frame mod 50 (and a half), y = 200.25, radius 3, fraction 0.5.
 double FakeCentroidX(std::uint32_t frame, std::uint32_t index);
 
 /// The devices of one rig on 127.0.0.1: positions 1, 2, ... in the order given; shells on

@@ -197,6 +197,10 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
     EXPECT_GT(sync["frames"].toDouble(), 100.0);
     EXPECT_EQ(sync["lost"].toDouble(), 0.0);
     EXPECT_EQ(sync["last_timecode"].toString().left(3), "10:");
+    const QJsonObject analogue = sync["streams"].toObject()["primary"].toObject();
+    EXPECT_GT(analogue["frames"].toDouble(), 100.0);
+    EXPECT_EQ(analogue["bytes"].toDouble(), analogue["frames"].toDouble() * (1600 + 44));
+    EXPECT_EQ(analogue["incomplete"].toDouble(), 0.0);
 
     // Configured over the shell in order, with its own block of ports past the taken one.
     const std::vector<std::string> commands = rig.GetCommands(0);
