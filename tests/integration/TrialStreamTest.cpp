@@ -25,14 +25,16 @@ constexpr std::uint16_t kAwakeAndAlivePort = 8570;
 constexpr std::uint16_t kBroadcastPort = 8666;
 constexpr std::uint32_t kCameras = 4;
 constexpr std::uint32_t kTrialFrames = 300;
+/// The trial of the in-process test: short, so its replay wraps within a second.
+constexpr std::uint32_t kShortTrialFrames = 40;
 
-/// Writes a four-camera trial with the real tsmtrial program.
-void GenerateTrial(const std::string& path)
+/// Writes a four-camera trial of `frames` frames with the real tsmtrial program.
+void GenerateTrial(const std::string& path, std::uint32_t frames = kTrialFrames)
 {
     VChildProcess tool;
     ASSERT_TRUE(tool.Start({TSMTRIAL_PATH, "generate", path, "--cameras", std::to_string(kCameras),
-                            "--frames", std::to_string(kTrialFrames), "--rate", "100", "--markers",
-                            "12", "--quiet"}))
+                            "--frames", std::to_string(frames), "--rate", "100", "--markers", "12",
+                            "--quiet"}))
         << "cannot start " << TSMTRIAL_PATH;
     ASSERT_TRUE(tool.WaitForExit(60s)) << "tsmtrial did not finish";
     ASSERT_EQ(tool.ExitCode(), 0) << tool.Stderr();
@@ -51,12 +53,14 @@ std::vector<std::uint32_t> CameraIds(const VX2DHolder& trial)
 }
 
 /// Receives on `centroids` (and drains `greyscale`) until every camera in `ids` has sent a
-/// frame or `deadline` passes, then for `window` more. Only frames that complete after the
-/// first frame of every camera are kept, so each list starts with whole frames.
+/// frame or `deadline` passes, then for `window` more, or, with `minFrames`, until every
+/// camera has sent that many more frames (at most until `deadline`). Only frames that
+/// complete after the first frame of every camera are kept, so each list starts with whole
+/// frames.
 VCentroidStreamCollector CollectFrames(VUdpSocket& centroids, VUdpSocket& greyscale,
                                        const std::vector<std::uint32_t>& ids,
                                        Clock::time_point deadline, Clock::duration window,
-                                       VChildProcess* program)
+                                       VChildProcess* program, std::size_t minFrames = 0)
 {
     VCentroidStreamCollector warmUp;
     VCentroidStreamCollector collector;
@@ -87,8 +91,20 @@ VCentroidStreamCollector CollectFrames(VUdpSocket& centroids, VUdpSocket& greysc
             if (all)
             {
                 started = true;
-                end = Clock::now() + window;
+                end = minFrames > 0 ? deadline : Clock::now() + window;
             }
+        }
+        else if (minFrames > 0)
+        {
+            bool all = true;
+            for (std::uint32_t id : ids)
+            {
+                const auto found = collector.GetFrames().find(id);
+                all = all && found != collector.GetFrames().end() &&
+                      found->second.size() >= minFrames;
+            }
+            if (all)
+                break;
         }
     }
     EXPECT_TRUE(started) << "not every camera sent a frame in time";
@@ -204,7 +220,7 @@ TEST(TrialStream, TrackingReadSendsTheTracksOfTheFile)
     VTempDir temp;
     ASSERT_TRUE(temp.IsValid());
     const std::string path = temp.File("tracks.x2d");
-    GenerateTrial(path);
+    GenerateTrial(path, kShortTrialFrames);
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
     const std::vector<std::uint32_t> ids = CameraIds(*trial);
@@ -237,8 +253,10 @@ TEST(TrialStream, TrackingReadSendsTheTracksOfTheFile)
     const Bytes enable = EncodeBroadcastWords(DataDisableWords(0));
     manager->OnBroadcastCommand(enable.data(), enable.size());
 
+    // Two and a half times round the trial, so the replay wraps at least twice.
+    const std::size_t wanted = kShortTrialFrames * 5 / 2;
     const VCentroidStreamCollector collector =
-        CollectFrames(*centroids, *greyscale, ids, Clock::now() + 10s, 3500ms, nullptr);
+        CollectFrames(*centroids, *greyscale, ids, Clock::now() + 30s, {}, nullptr, wanted);
     manager.reset();
     VFakeDeviceCameraX2DDefinitions.Release();
 
@@ -248,8 +266,7 @@ TEST(TrialStream, TrackingReadSendsTheTracksOfTheFile)
         const auto found = collector.GetFrames().find(ids[index]);
         ASSERT_NE(found, collector.GetFrames().end()) << "no frames";
         const std::vector<VReceivedFrame> frames = WholeFrames(found->second);
-        // More than the trial's 300 frames, so the replay wraps round at least once.
-        EXPECT_GT(frames.size(), static_cast<std::size_t>(kTrialFrames));
+        EXPECT_GE(frames.size() + 1, wanted);
         ExpectFramesMatchTrial(frames, *trial, index, "Read");
     }
 }
