@@ -390,6 +390,11 @@ void VFakeRig::Kill()
         device->Disconnect();
 }
 
+void VFakeRig::Restart(std::size_t index)
+{
+    m_Devices.at(index)->Reset();
+}
+
 std::uint32_t VFakeRig::GetAliveTicks(std::size_t index) const
 {
     return m_Devices.at(index)->GetAliveTicks();

@@ -71,6 +71,9 @@ public:
     bool Start(const std::vector<VFakeDeviceSpec>& specs, std::string& error);
     /// Every device stops at once, as if the process was killed.
     void Kill();
+    /// The device at `index` reconnects (as after a RESET): AWAKE again, its data output
+    /// forgotten until it is configured again.
+    void Restart(std::size_t index);
 
     std::uint32_t GetShellPortBase() const { return m_ShellPortBase; }
     std::uint16_t GetBroadcastPort() const { return m_BroadcastPort; }

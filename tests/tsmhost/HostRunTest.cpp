@@ -16,6 +16,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -431,4 +432,42 @@ TEST(HostRun, ADeviceWhoseAwakeWentUnheardIsAskedToAnnounceItself)
         << run.Err;
     EXPECT_GT(Device(run.Summary, 51)["frames"].toDouble(), 50.0);
     EXPECT_EQ(Device(run.Summary, 51)["restarts"].toDouble(), 0.0);
+}
+
+TEST(HostRun, ADeviceThatRestartsIsConfiguredAndSyncedAgain)
+{
+    const std::uint16_t discovery = FreeUdpPort();
+    VFakeRig rig(discovery);
+    VFakeDeviceSpec first;
+    first.Id = 71;
+    VFakeDeviceSpec second;
+    second.Id = 72;
+    std::string error;
+    ASSERT_TRUE(rig.Prepare(2, error)) << error;
+    VRunOptions options = Options(discovery, rig);
+    options.Duration = 2.5;
+    const VRunResult run = RunHost(options,
+                                   [&]
+                                   {
+                                       ASSERT_TRUE(rig.Start({first, second}, error)) << error;
+                                       ASSERT_TRUE(WaitFor([&] { return rig.GetTicks() > 50; }));
+                                       rig.Restart(1);
+                                   });
+
+    // A restart interrupts the device's data: the run is not clean, but the device is back.
+    EXPECT_EQ(run.Exit, VHostRun::ExitProblems);
+    const QJsonObject restarted = Device(run.Summary, 72);
+    EXPECT_EQ(restarted["restarts"].toDouble(), 1.0) << run.Out;
+    EXPECT_EQ(restarted["control"].toString(), "ready");
+    EXPECT_EQ(restarted["lost"].toDouble(), 0.0);
+    EXPECT_NE(run.Err.find("device 72 announced itself again (AWAKE): configuring it again"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("device 72 joined while streaming"), std::string::npos) << run.Err;
+    // Configured twice over its shell; frames flowed again afterwards.
+    const std::vector<std::string> commands = rig.GetCommands(1);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "datadisable false"), 2);
+    EXPECT_GT(restarted["frames"].toDouble(), Device(run.Summary, 71)["frames"].toDouble() - 40);
+    EXPECT_EQ(Device(run.Summary, 71)["restarts"].toDouble(), 0.0);
+    EXPECT_EQ(Device(run.Summary, 71)["lost"].toDouble(), 0.0);
 }
