@@ -46,6 +46,9 @@ void InstallStopSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of the output that goes away (tsmhost run | head) must not end the run before
+    // it has stopped the rig: writes then just fail.
+    signal(SIGPIPE, SIG_IGN);
 }
 
 /// Closes the descriptor when it goes.
