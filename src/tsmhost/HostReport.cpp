@@ -78,6 +78,8 @@ std::string StateText(const VHostDevice& device)
         state += " (" + device.ControlError + ")";
     if (device.Silent)
         state += ", silent";
+    if (device.AliveGaps > 0)
+        state += ", " + std::to_string(device.AliveGaps) + " ALIVE missing";
     return state;
 }
 
