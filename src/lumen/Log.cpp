@@ -125,13 +125,13 @@ private:
         return false;
     }
 
-    void ApplyLevels(std::string_view spec)
+    void ApplyLevels(std::string_view list)
     {
-        while (!spec.empty())
+        while (!list.empty())
         {
-            const auto comma = spec.find(',');
-            const std::string_view item = spec.substr(0, comma);
-            spec = comma == std::string_view::npos ? std::string_view{} : spec.substr(comma + 1);
+            const auto comma = list.find(',');
+            const std::string_view item = list.substr(0, comma);
+            list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
             const auto equals = item.rfind('=');
             if (equals == std::string_view::npos)
                 continue;

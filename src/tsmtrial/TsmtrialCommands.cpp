@@ -24,7 +24,7 @@ namespace
 {
 
 /// One option a sub-command accepts.
-struct VOptionSpec
+struct VOptionRule
 {
     const char* Name; // with the leading "--"
     bool TakesValue;
@@ -43,11 +43,11 @@ struct VArguments
     }
 };
 
-/// Splits `arguments` (from `first` on) by `specs`. Options take their value from the next
+/// Splits `arguments` (from `first` on) by `rules`. Options take their value from the next
 /// argument or after "="; "--" ends the options. False with `error` for an unknown option,
 /// a missing value or an option given twice.
 bool SplitArguments(const std::vector<std::string>& arguments, std::size_t first,
-                    const std::vector<VOptionSpec>& specs, VArguments& out, std::string& error)
+                    const std::vector<VOptionRule>& rules, VArguments& out, std::string& error)
 {
     bool optionsEnded = false;
     for (std::size_t i = first; i < arguments.size(); ++i)
@@ -65,15 +65,15 @@ bool SplitArguments(const std::vector<std::string>& arguments, std::size_t first
         }
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        const VOptionSpec* spec = nullptr;
-        for (const VOptionSpec& candidate : specs)
+        const VOptionRule* rule = nullptr;
+        for (const VOptionRule& candidate : rules)
         {
             if (name == candidate.Name)
             {
-                spec = &candidate;
+                rule = &candidate;
             }
         }
-        if (spec == nullptr)
+        if (rule == nullptr)
         {
             error = "unknown option " + name;
             return false;
@@ -83,7 +83,7 @@ bool SplitArguments(const std::vector<std::string>& arguments, std::size_t first
             error = name + " is given twice";
             return false;
         }
-        if (!spec->TakesValue)
+        if (!rule->TakesValue)
         {
             if (equals != std::string::npos)
             {
@@ -221,11 +221,11 @@ void ReportOpenFailure(const VTsmtrialConsole& console, const ITrialReader& read
     }
 }
 
-const std::vector<VOptionSpec> kInfoOptions = {{"--json", false}, {"--kind", true}};
-const std::vector<VOptionSpec> kDumpOptions = {
+const std::vector<VOptionRule> kInfoOptions = {{"--json", false}, {"--kind", true}};
+const std::vector<VOptionRule> kDumpOptions = {
     {"--json", false}, {"--kind", true}, {"--frame", true}};
-const std::vector<VOptionSpec> kDiffOptions = {{"--kind", true}, {"--replay", false}};
-const std::vector<VOptionSpec> kGenerateOptions = {
+const std::vector<VOptionRule> kDiffOptions = {{"--kind", true}, {"--replay", false}};
+const std::vector<VOptionRule> kGenerateOptions = {
     {"--kind", true},     {"--frames", true},      {"--rate", true},        {"--version", true},
     {"--seed", true},     {"--first-frame", true}, {"--quiet", false},      {"--cameras", true},
     {"--markers", true},  {"--model", true},       {"--timecode", true},    {"--devices", true},
@@ -528,26 +528,26 @@ int Run(const std::vector<std::string>& arguments, const VTsmtrialConsole& conso
             return kExitOk;
         }
     }
-    const std::vector<VOptionSpec>* specs = nullptr;
+    const std::vector<VOptionRule>* rules = nullptr;
     int (*run)(const VArguments&, const VTsmtrialConsole&) = nullptr;
     if (command == "info")
     {
-        specs = &kInfoOptions;
+        rules = &kInfoOptions;
         run = RunInfo;
     }
     else if (command == "dump")
     {
-        specs = &kDumpOptions;
+        rules = &kDumpOptions;
         run = RunDump;
     }
     else if (command == "generate")
     {
-        specs = &kGenerateOptions;
+        rules = &kGenerateOptions;
         run = RunGenerate;
     }
     else if (command == "diff")
     {
-        specs = &kDiffOptions;
+        rules = &kDiffOptions;
         run = RunDiff;
     }
     else
@@ -556,7 +556,7 @@ int Run(const std::vector<std::string>& arguments, const VTsmtrialConsole& conso
     }
     VArguments split;
     std::string error;
-    if (!SplitArguments(arguments, 1, *specs, split, error))
+    if (!SplitArguments(arguments, 1, *rules, split, error))
     {
         return UsageError(console, command + ": " + error);
     }

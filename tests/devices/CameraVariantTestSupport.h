@@ -79,7 +79,7 @@ inline CameraInfoRecord Record(std::uint32_t id, const std::string& typeName, st
 
 /// What WriteTrial writes: the generator's frames of `Frames` frames for as many cameras as
 /// `Cameras` holds, with these records in place of the generator's.
-struct VTrialSpec
+struct VTrialLayout
 {
     std::vector<CameraInfoRecord> Cameras;
     std::uint32_t Frames = 20;
@@ -90,20 +90,20 @@ struct VTrialSpec
 };
 
 /// Writes an X2D trial of synthetic markers (VX2DTrialGenerator) whose camera list is
-/// `spec.Cameras`. False, with a test failure, when it cannot be written.
-inline bool WriteTrial(const std::string& path, const VTrialSpec& spec)
+/// `layout.Cameras`. False, with a test failure, when it cannot be written.
+inline bool WriteTrial(const std::string& path, const VTrialLayout& layout)
 {
     const std::uint32_t deviceCount =
-        spec.DeviceCount.value_or(static_cast<std::uint32_t>(spec.Cameras.size()));
+        layout.DeviceCount.value_or(static_cast<std::uint32_t>(layout.Cameras.size()));
     VX2DGeneratorSettings settings;
     settings.Cameras = std::max<std::uint32_t>(1, deviceCount);
-    settings.Frames = std::max<std::uint32_t>(spec.Frames, 1);
-    settings.Rate = spec.Rate;
-    settings.Markers = spec.Markers;
+    settings.Frames = std::max<std::uint32_t>(layout.Frames, 1);
+    settings.Rate = layout.Rate;
+    settings.Markers = layout.Markers;
     settings.StartTimecode.clear();
     VX2DTrialGenerator generator(settings);
     VX2DExportSettings exportSettings = generator.GetExportSettings();
-    exportSettings.Cameras = spec.Cameras;
+    exportSettings.Cameras = layout.Cameras;
     exportSettings.DeviceCount = deviceCount;
     // The generator's model sensor fixes the centroid format, whatever the records say.
     exportSettings.Formats = VX2DExport::DefaultFormatList(2352, 1728);
@@ -118,7 +118,7 @@ inline bool WriteTrial(const std::string& path, const VTrialSpec& spec)
     VGreyscaleBlobFrame greyscale;
     VEdgePairFrame edges;
     bool ok = true;
-    for (std::uint32_t i = 0; i < spec.Frames && ok; ++i)
+    for (std::uint32_t i = 0; i < layout.Frames && ok; ++i)
     {
         const std::uint32_t number = generator.NextFrame(centroids, tracks, greyscale, edges);
         ok = writer.WriteFrame(number, &centroids, &tracks, &greyscale, &edges);

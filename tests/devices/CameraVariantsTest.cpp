@@ -189,12 +189,12 @@ TEST_F(VariantFixture, SyntheticCameraOfModel13IsUnknownAndSendsNothing)
 TEST_F(VariantFixture, TrialCameraTakesItsIdentityFromTheRecord)
 {
     const std::string path = m_Temp.File("identity.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(11, "KS2A", 1280, 1024), Record(12, "", 1280, 1024),
-                    Record(13, "", 2344, 1728), Record(14, "Zt-M4", 2000, 1500),
-                    Record(15, "WREN_VIDEO_VGA", 640, 480)};
-    spec.Rate = 120.0;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(11, "KS2A", 1280, 1024), Record(12, "", 1280, 1024),
+                      Record(13, "", 2344, 1728), Record(14, "Zt-M4", 2000, 1500),
+                      Record(15, "WREN_VIDEO_VGA", 640, 480)};
+    layout.Rate = 120.0;
+    ASSERT_TRUE(WriteTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
 
@@ -232,9 +232,9 @@ TEST_F(VariantFixture, TrialCameraTakesItsIdentityFromTheRecord)
 TEST_F(VariantFixture, TrialCameraOfAnUnknownTypeWarnsAndSendsNothing)
 {
     const std::string path = m_Temp.File("unknown.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(21, "KS3A", 1600, 1280), Record(22, "", 2336, 1728)};
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(21, "KS3A", 1600, 1280), Record(22, "", 2336, 1728)};
+    ASSERT_TRUE(WriteTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
 
@@ -274,10 +274,10 @@ TEST_F(VariantFixture, TrialCameraOfAnUnknownTypeWarnsAndSendsNothing)
 TEST_F(VariantFixture, TrialCameraReplaysTheFileByFrameNumber)
 {
     const std::string path = m_Temp.File("replay.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(31, "Zt-M4", 2352, 1728), Record(32, "Zt-M4", 2352, 1728)};
-    spec.Frames = 10;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(31, "Zt-M4", 2352, 1728), Record(32, "Zt-M4", 2352, 1728)};
+    layout.Frames = 10;
+    ASSERT_TRUE(WriteTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, trial, 1u, 1u,
@@ -361,9 +361,9 @@ TEST_F(VariantFixture, TrialCameraReplaysTheFileByFrameNumber)
 TEST_F(VariantFixture, TrialCameraPrintsTheSkipLineForEachJump)
 {
     const std::string path = m_Temp.File("skip.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(41, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(41, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     std::unique_ptr<VUdpReceiver> centroids;
@@ -386,10 +386,10 @@ TEST_F(VariantFixture, TrialCameraPrintsTheSkipLineForEachJump)
 TEST_F(VariantFixture, TrialWithoutFramesSendsTrailersOnly)
 {
     const std::string path = m_Temp.File("empty.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(51, "Zt-M4", 2352, 1728)};
-    spec.Frames = 0;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(51, "Zt-M4", 2352, 1728)};
+    layout.Frames = 0;
+    ASSERT_TRUE(WriteTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr) << "a trial without frames opens";
     ASSERT_EQ(trial->GetFrameCount(), 0u);
@@ -420,9 +420,9 @@ TEST_F(VariantFixture, TrialWithoutFramesSendsTrailersOnly)
 TEST_F(VariantFixture, DisconnectReleasesTheSourcesUntilTheNextPortset)
 {
     const std::string path = m_Temp.File("reconnect.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(61, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(61, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     std::unique_ptr<VUdpReceiver> centroids;
@@ -454,9 +454,9 @@ TEST_F(VariantFixture, DisconnectReleasesTheSourcesUntilTheNextPortset)
 TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
 {
     const std::string path = m_Temp.File("race.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(71, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(71, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     VUdpReceiver sink;
@@ -507,11 +507,11 @@ TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
 TEST_F(VariantFixture, ParsedCameraReplaysThePreparedStreams)
 {
     const std::string path = m_Temp.File("parsed.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(81, "", 1280, 1024), Record(82, "", 2344, 1728),
-                    Record(83, "KS3A", 1600, 1280)};
-    spec.Frames = 5;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(81, "", 1280, 1024), Record(82, "", 2344, 1728),
+                      Record(83, "KS3A", 1600, 1280)};
+    layout.Frames = 5;
+    ASSERT_TRUE(WriteTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
     testing::internal::CaptureStdout();

@@ -35,11 +35,11 @@ protected:
     std::string FourCameraTrial()
     {
         const std::string path = m_Temp.File("four.x2d");
-        VTrialSpec spec;
-        spec.Frames = 3;
+        VTrialLayout layout;
+        layout.Frames = 3;
         for (std::uint32_t id = 101; id <= 104; ++id)
-            spec.Cameras.push_back(Record(id, "Zt-M4", 2352, 1728));
-        EXPECT_TRUE(WriteTrial(path, spec));
+            layout.Cameras.push_back(Record(id, "Zt-M4", 2352, 1728));
+        EXPECT_TRUE(WriteTrial(path, layout));
         return path;
     }
 
@@ -78,10 +78,10 @@ TEST_F(TrialLoader, CamerasTakeConsecutivePositionsAfterTheDevicesThere)
 TEST_F(TrialLoader, EveryCameraOfTheFileGetsADeviceWithDefaultsBeyondTheList)
 {
     const std::string path = m_Temp.File("short-list.x2d");
-    VTrialSpec spec;
-    spec.Cameras = {Record(201, "Zt-M1", 1280, 1024), Record(202, "Zt-M1", 1280, 1024)};
-    spec.DeviceCount = 4;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.Cameras = {Record(201, "Zt-M1", 1280, 1024), Record(202, "Zt-M1", 1280, 1024)};
+    layout.DeviceCount = 4;
+    ASSERT_TRUE(WriteTrial(path, layout));
 
     testing::internal::CaptureStdout();
     const bool loaded = m_Loader.AddX2D(*m_Manager, path);
@@ -107,9 +107,9 @@ TEST_F(TrialLoader, EveryCameraOfTheFileGetsADeviceWithDefaultsBeyondTheList)
 TEST_F(TrialLoader, AFileWithoutCamerasLoadsAndMakesNoCamera)
 {
     const std::string path = m_Temp.File("no-cameras.x2d");
-    VTrialSpec spec;
-    spec.DeviceCount = 0;
-    ASSERT_TRUE(WriteTrial(path, spec));
+    VTrialLayout layout;
+    layout.DeviceCount = 0;
+    ASSERT_TRUE(WriteTrial(path, layout));
     EXPECT_TRUE(m_Loader.AddX2D(*m_Manager, path));
     EXPECT_EQ(m_Manager->GetDeviceCount(), 0u);
 }

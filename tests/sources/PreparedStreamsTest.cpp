@@ -148,21 +148,21 @@ TEST(PreparedStreams, RecordsWithoutTypeNameGetOneFromTheSensorSize)
 
     VTempDir dir;
     ASSERT_TRUE(dir.IsValid());
-    VTrialSpec spec;
-    spec.Frames = 2;
-    spec.TypeName = "";
-    spec.SensorWidth = 1280;
-    spec.SensorHeight = 1024;
-    std::shared_ptr<VX2DHolder> typeless = MakeTrial(dir, spec);
+    VTrialLayout layout;
+    layout.Frames = 2;
+    layout.TypeName = "";
+    layout.SensorWidth = 1280;
+    layout.SensorHeight = 1024;
+    std::shared_ptr<VX2DHolder> typeless = MakeTrial(dir, layout);
     ASSERT_NE(typeless, nullptr);
     EXPECT_EQ(VX2DPreparedStreams::Prepare(*typeless, {}, nullptr)->GetCameras()[0].TypeName,
               "KS2A");
-    spec.SensorHeight = 1000;
-    std::shared_ptr<VX2DHolder> unknown = MakeTrial(dir, spec);
+    layout.SensorHeight = 1000;
+    std::shared_ptr<VX2DHolder> unknown = MakeTrial(dir, layout);
     ASSERT_NE(unknown, nullptr);
     EXPECT_EQ(VX2DPreparedStreams::Prepare(*unknown, {}, nullptr)->GetCameras()[0].TypeName, "");
-    spec.TypeName = "CellG";
-    std::shared_ptr<VX2DHolder> named = MakeTrial(dir, spec);
+    layout.TypeName = "CellG";
+    std::shared_ptr<VX2DHolder> named = MakeTrial(dir, layout);
     ASSERT_NE(named, nullptr);
     EXPECT_EQ(VX2DPreparedStreams::Prepare(*named, {}, nullptr)->GetCameras()[0].TypeName, "CellG");
 }
@@ -171,10 +171,10 @@ TEST(ParsedCentroidSource, ReplaysPreparedStringsInPieces)
 {
     VTempDir dir;
     ASSERT_TRUE(dir.IsValid());
-    VTrialSpec spec;
-    spec.Frames = 3;
-    spec.Fill = FillPieces;
-    std::shared_ptr<VX2DHolder> trial = MakeTrial(dir, spec);
+    VTrialLayout layout;
+    layout.Frames = 3;
+    layout.Fill = FillPieces;
+    std::shared_ptr<VX2DHolder> trial = MakeTrial(dir, layout);
     ASSERT_NE(trial, nullptr);
     const std::shared_ptr<VX2DPreparedStreams> streams =
         VX2DPreparedStreams::Prepare(*trial, {}, nullptr);

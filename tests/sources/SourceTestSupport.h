@@ -404,7 +404,7 @@ inline void FillTrialFrame(VTrialFrame& frame, std::uint32_t cameras, std::uint3
 }
 
 /// What MakeTrial writes.
-struct VTrialSpec
+struct VTrialLayout
 {
     std::uint32_t Frames = 100;
     std::uint32_t Cameras = 1;
@@ -416,27 +416,27 @@ struct VTrialSpec
 };
 
 /// Writes a trial (frames numbered from 1000, cameras with ids 7001, 7002, ...) and opens it.
-inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, const VTrialSpec& spec)
+inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, const VTrialLayout& layout)
 {
     static int s_Files = 0;
     const std::string path = dir.File("trial-" + std::to_string(++s_Files) + ".x2d");
     VX2DExportSettings settings;
     settings.SystemFrameRate = kFrameRate;
-    for (std::uint32_t c = 0; c < spec.Cameras; ++c)
+    for (std::uint32_t c = 0; c < layout.Cameras; ++c)
     {
         CameraInfoRecord camera;
-        camera.SensorWidth = spec.SensorWidth;
-        camera.SensorHeight = spec.SensorHeight;
+        camera.SensorWidth = layout.SensorWidth;
+        camera.SensorHeight = layout.SensorHeight;
         camera.CameraId = 7001 + c;
-        camera.TypeName = spec.TypeName;
+        camera.TypeName = layout.TypeName;
         settings.Cameras.push_back(camera);
     }
     VX2DExport writer;
     EXPECT_TRUE(writer.Open(path, settings)) << writer.GetError();
-    for (std::uint32_t k = 0; k < spec.Frames; ++k)
+    for (std::uint32_t k = 0; k < layout.Frames; ++k)
     {
         VTrialFrame frame;
-        spec.Fill(frame, spec.Cameras, k);
+        layout.Fill(frame, layout.Cameras, k);
         EXPECT_TRUE(writer.WriteFrame(1000 + k, &frame.Centroids, &frame.Tracks, &frame.Greyscale,
                                       &frame.Edges))
             << writer.GetError();
@@ -452,10 +452,10 @@ inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, const VTrialSp
 inline std::shared_ptr<VX2DHolder> MakeTrial(const VTempDir& dir, std::uint32_t frames,
                                              std::uint32_t cameras = 1)
 {
-    VTrialSpec spec;
-    spec.Frames = frames;
-    spec.Cameras = cameras;
-    return MakeTrial(dir, spec);
+    VTrialLayout layout;
+    layout.Frames = frames;
+    layout.Cameras = cameras;
+    return MakeTrial(dir, layout);
 }
 
 } // namespace SourceTest

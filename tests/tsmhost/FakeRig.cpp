@@ -95,9 +95,9 @@ double FakeCentroidX(std::uint32_t frame, std::uint32_t index)
 class VFakeRig::VDevice : public IShellDevice
 {
 public:
-    VDevice(const VFakeDeviceSpec& spec, std::uint32_t position, std::uint16_t shellPort,
+    VDevice(const VFakeDeviceLayout& layout, std::uint32_t position, std::uint16_t shellPort,
             std::uint16_t hostDiscoveryPort)
-        : m_Spec(spec), m_Position(position), m_ShellPort(shellPort),
+        : m_Layout(layout), m_Position(position), m_ShellPort(shellPort),
           m_HostDiscoveryPort(hostDiscoveryPort)
     {
     }
@@ -106,14 +106,14 @@ public:
     void Connect()
     {
         std::lock_guard<std::mutex> lock(m_ConnectionLock);
-        if (m_Spec.Shell == VFakeDeviceSpec::EShell::Answers)
+        if (m_Layout.Shell == VFakeDeviceLayout::EShell::Answers)
             m_Shell = std::make_unique<VDeviceTelnetConnection>(*this, m_ShellPort);
         else
             m_Mute = std::make_unique<VMuteShell>(
-                m_ShellPort, m_Spec.Shell == VFakeDeviceSpec::EShell::NeverAnswers);
+                m_ShellPort, m_Layout.Shell == VFakeDeviceLayout::EShell::NeverAnswers);
         m_Alive = std::make_unique<VAwakeAndAliveServer>(
-            LoopbackNetworkOrder(), LoopbackNetworkOrder(), m_Spec.Id, m_Position, m_Spec.ClassCode,
-            0, m_HostDiscoveryPort);
+            LoopbackNetworkOrder(), LoopbackNetworkOrder(), m_Layout.Id, m_Position,
+            m_Layout.ClassCode, 0, m_HostDiscoveryPort);
     }
 
     void Disconnect()
@@ -140,7 +140,7 @@ public:
         return m_Alive ? m_Alive->GetTickCount() : 0;
     }
     std::uint32_t GetResets() const { return m_Resets.load(); }
-    std::uint32_t GetId() const { return m_Spec.Id; }
+    std::uint32_t GetId() const { return m_Layout.Id; }
     std::vector<std::string> GetCommands() const
     {
         std::lock_guard<std::mutex> lock(m_DataLock);
@@ -163,11 +163,11 @@ public:
         in >> word;
         if (word == "info")
         {
-            reply = "Device Type : " + m_Spec.DeviceType +
-                    "\nSensor Dimensions : " + std::to_string(m_Spec.SensorWidth) + " x " +
-                    std::to_string(m_Spec.SensorHeight) +
-                    "\nDevice ID : " + std::to_string(m_Spec.Id) + "\n";
-            if (m_Spec.Protocol2)
+            reply = "Device Type : " + m_Layout.DeviceType +
+                    "\nSensor Dimensions : " + std::to_string(m_Layout.SensorWidth) + " x " +
+                    std::to_string(m_Layout.SensorHeight) +
+                    "\nDevice ID : " + std::to_string(m_Layout.Id) + "\n";
+            if (m_Layout.Protocol2)
                 reply += "Stream : V2 6000 1460 Centroids Greyscale\n";
         }
         else if (word == "notify")
@@ -179,7 +179,7 @@ public:
             m_Status.Open(LoopbackNetworkOrder(), static_cast<std::uint16_t>(port));
             std::uint8_t status[DeviceStatus::BaseDatagramSize];
             DeviceStatus::EncodeSyncStatus(status, DeviceStatus::SyncModeFreeRunning);
-            DeviceStatus::FillAddress(status, tag, m_Spec.Id);
+            DeviceStatus::FillAddress(status, tag, m_Layout.Id);
             m_Status.SendDatagram(status, sizeof(status));
         }
         else if (word == "portset")
@@ -190,7 +190,7 @@ public:
             m_Primary.Open(LoopbackNetworkOrder(), m_DataPort);
             m_Greyscale.Open(
                 LoopbackNetworkOrder(),
-                static_cast<std::uint16_t>(m_DataPort + (m_Spec.Protocol2 ? 5000 : 1000)));
+                static_cast<std::uint16_t>(m_DataPort + (m_Layout.Protocol2 ? 5000 : 1000)));
             m_Timecode.Open(LoopbackNetworkOrder(), static_cast<std::uint16_t>(m_DataPort + 2000));
         }
         else if (word == "datadisable")
@@ -203,30 +203,30 @@ public:
     void SendFrame(std::uint32_t frame, std::uint32_t previous)
     {
         std::lock_guard<std::mutex> lock(m_DataLock);
-        if (!m_Enabled || m_DataPort == 0 || m_Spec.DropFrame == frame)
+        if (!m_Enabled || m_DataPort == 0 || m_Layout.DropFrame == frame)
             return;
-        if (m_Spec.ClassCode != 0)
+        if (m_Layout.ClassCode != 0)
         {
             SendTimecode(frame, previous);
             SendAnalogue(frame, previous);
             return;
         }
-        if (!m_Spec.Protocol2)
+        if (!m_Layout.Protocol2)
         {
-            std::vector<ICentroidData> centroids(m_Spec.Centroids);
+            std::vector<ICentroidData> centroids(m_Layout.Centroids);
             std::vector<ICentroidTrackData> tracks;
-            for (std::uint32_t i = 0; i < m_Spec.Centroids; ++i)
+            for (std::uint32_t i = 0; i < m_Layout.Centroids; ++i)
             {
                 centroids[i] = {FakeCentroidX(frame, i), 200.25, 3.0, 0.5};
-                if (m_Spec.Tracks)
+                if (m_Layout.Tracks)
                     tracks.push_back({static_cast<std::int64_t>(i + 1), frame + 1, 1.0f});
             }
             CentroidFrameInfo info;
-            info.DeviceId = m_Spec.Id;
+            info.DeviceId = m_Layout.Id;
             info.FrameNumber = frame;
             info.PreviousFrame = previous;
             info.ReportCentroidCount = true;
-            info.TrackingOn = m_Spec.Tracks;
+            info.TrackingOn = m_Layout.Tracks;
             VDataOutSocketSink sink(m_Primary);
             m_CentroidWriter.SendFrame(sink, centroids, tracks, info);
         }
@@ -236,10 +236,10 @@ public:
         const IGreyscaleBlobData blob = {lines, 2, 1};
         const IEdgePairData edges[2] = {{10, 20, 14}, {11, 21, 15}};
         GreyscaleFrameInfo info;
-        info.DeviceId = m_Spec.Id;
+        info.DeviceId = m_Layout.Id;
         info.FrameNumber = frame;
         info.PreviousFrame = previous;
-        info.ProtocolVersion = m_Spec.Protocol2 ? 2 : 1;
+        info.ProtocolVersion = m_Layout.Protocol2 ? 2 : 1;
         info.SystemFrameRate = 100.0;
         VDataOutSocketSink sink(m_Greyscale);
         m_Assembler.SendFrame(sink, info, {&blob, 1}, edges);
@@ -258,7 +258,7 @@ private:
         LittleEndian::StoreU16(trailer, 0xC005);
         LittleEndian::StoreU16(trailer + 2, 44);
         LittleEndian::StoreU16(trailer + 4, 1);
-        LittleEndian::StoreU32(trailer + 8, m_Spec.Id);
+        LittleEndian::StoreU32(trailer + 8, m_Layout.Id);
         LittleEndian::StoreU32(trailer + 12, frame);
         LittleEndian::StoreU32(trailer + 16, previous);
         LittleEndian::StoreU16(trailer + 24, 800);
@@ -277,7 +277,7 @@ private:
         LittleEndian::StoreU16(datagram, 0xC003);
         LittleEndian::StoreU16(datagram + 2, 40);
         LittleEndian::StoreU16(datagram + 4, 2);
-        LittleEndian::StoreU32(datagram + 8, m_Spec.Id);
+        LittleEndian::StoreU32(datagram + 8, m_Layout.Id);
         LittleEndian::StoreU32(datagram + 12, frame);
         LittleEndian::StoreU32(datagram + 16, previous);
         datagram[24] = bcd(10);
@@ -289,7 +289,7 @@ private:
         m_Timecode.SendDatagram(datagram, sizeof(datagram));
     }
 
-    const VFakeDeviceSpec m_Spec;
+    const VFakeDeviceLayout m_Layout;
     const std::uint32_t m_Position;
     const std::uint16_t m_ShellPort;
     const std::uint16_t m_HostDiscoveryPort;
@@ -355,15 +355,15 @@ bool VFakeRig::Prepare(std::size_t deviceCount, std::string& error)
     return true;
 }
 
-bool VFakeRig::Start(const std::vector<VFakeDeviceSpec>& specs, std::string& error)
+bool VFakeRig::Start(const std::vector<VFakeDeviceLayout>& layouts, std::string& error)
 {
-    if (m_ShellPortBase == 0 && !Prepare(specs.size(), error))
+    if (m_ShellPortBase == 0 && !Prepare(layouts.size(), error))
         return false;
-    for (std::size_t i = 0; i < specs.size(); ++i)
+    for (std::size_t i = 0; i < layouts.size(); ++i)
     {
         const auto position = static_cast<std::uint32_t>(i + 1);
         m_Devices.push_back(std::make_unique<VDevice>(
-            specs[i], position, static_cast<std::uint16_t>(m_ShellPortBase + position),
+            layouts[i], position, static_cast<std::uint16_t>(m_ShellPortBase + position),
             m_HostDiscoveryPort));
     }
     for (auto& device : m_Devices)

@@ -21,7 +21,7 @@ namespace host_test
 {
 
 /// One fake device.
-struct VFakeDeviceSpec
+struct VFakeDeviceLayout
 {
     enum class EShell : std::uint8_t
     {
@@ -68,7 +68,7 @@ public:
     bool Prepare(std::size_t deviceCount, std::string& error);
     /// Prepares when not done yet, then connects every device (AWAKE, then ALIVE every
     /// 100 ms).
-    bool Start(const std::vector<VFakeDeviceSpec>& specs, std::string& error);
+    bool Start(const std::vector<VFakeDeviceLayout>& layouts, std::string& error);
     /// Every device stops at once, as if the process was killed.
     void Kill();
     /// The device at `index` reconnects (as after a RESET): AWAKE again, its data output

@@ -141,18 +141,18 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec plain;
+    VFakeDeviceLayout plain;
     plain.Id = 11;
-    VFakeDeviceSpec tracked;
+    VFakeDeviceLayout tracked;
     tracked.Id = 12;
     tracked.Tracks = true;
-    VFakeDeviceSpec wren;
+    VFakeDeviceLayout wren;
     wren.Id = 13;
     wren.DeviceType = "WREN_MOCAP_VGA";
     wren.Protocol2 = true;
     wren.SensorWidth = 640;
     wren.SensorHeight = 480;
-    VFakeDeviceSpec syncUnit;
+    VFakeDeviceLayout syncUnit;
     syncUnit.Id = 0x02000004;
     syncUnit.ClassCode = 2;
     syncUnit.DeviceType = "Vantrel";
@@ -256,10 +256,10 @@ TEST(HostRun, CountsLostFramesAndStopsWhenTheRigFallsSilent)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec lossy;
+    VFakeDeviceLayout lossy;
     lossy.Id = 21;
     lossy.DropFrame = 30;
-    VFakeDeviceSpec steady;
+    VFakeDeviceLayout steady;
     steady.Id = 22;
     std::string error;
     ASSERT_TRUE(rig.Prepare(4, error)) << error;
@@ -293,14 +293,14 @@ TEST(HostRun, ShellsThatNeverAnswerAreReportedWhileTheOthersStream)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec good;
+    VFakeDeviceLayout good;
     good.Id = 31;
-    VFakeDeviceSpec mute;
+    VFakeDeviceLayout mute;
     mute.Id = 32;
-    mute.Shell = VFakeDeviceSpec::EShell::NeverGreets;
-    VFakeDeviceSpec deaf;
+    mute.Shell = VFakeDeviceLayout::EShell::NeverGreets;
+    VFakeDeviceLayout deaf;
     deaf.Id = 33;
-    deaf.Shell = VFakeDeviceSpec::EShell::NeverAnswers;
+    deaf.Shell = VFakeDeviceLayout::EShell::NeverAnswers;
     std::string error;
     ASSERT_TRUE(rig.Prepare(4, error)) << error;
     VRunOptions options = Options(discovery, rig);
@@ -369,7 +369,7 @@ TEST(HostRun, MalformedDatagramsAreCountedAndSurvived)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec camera;
+    VFakeDeviceLayout camera;
     camera.Id = 41;
     std::string error;
     ASSERT_TRUE(rig.Prepare(4, error)) << error;
@@ -415,7 +415,7 @@ TEST(HostRun, ADeviceWhoseAwakeWentUnheardIsAskedToAnnounceItself)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec camera;
+    VFakeDeviceLayout camera;
     camera.Id = 51;
     std::string error;
     // The rig runs before the host listens: its AWAKE goes nowhere.
@@ -438,9 +438,9 @@ TEST(HostRun, ADeviceThatRestartsIsConfiguredAndSyncedAgain)
 {
     const std::uint16_t discovery = FreeUdpPort();
     VFakeRig rig(discovery);
-    VFakeDeviceSpec first;
+    VFakeDeviceLayout first;
     first.Id = 71;
-    VFakeDeviceSpec second;
+    VFakeDeviceLayout second;
     second.Id = 72;
     std::string error;
     ASSERT_TRUE(rig.Prepare(2, error)) << error;

@@ -57,7 +57,7 @@ std::string Loopback(std::uint32_t port)
 TEST(TsmhostProgram, ShellSendsLinesAndPrintsReplies)
 {
     VFakeRig rig(FreeUdpPort());
-    VFakeDeviceSpec camera;
+    VFakeDeviceLayout camera;
     camera.Id = 61;
     std::string error;
     ASSERT_TRUE(rig.Start({camera}, error)) << error;
@@ -84,7 +84,7 @@ TEST(TsmhostProgram, RunStopsAtCtrlCWithItsSummary)
     VFakeRig rig(discovery);
     std::string error;
     ASSERT_TRUE(rig.Prepare(1, error)) << error;
-    VFakeDeviceSpec camera;
+    VFakeDeviceLayout camera;
     camera.Id = 62;
     const VProgramResult run = RunProgram(
         {"run", "--hal", "127.0.0.1", "--json", "--discovery-port", std::to_string(discovery),
