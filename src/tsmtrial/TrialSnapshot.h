@@ -3,7 +3,7 @@
 #pragma once
 
 #include "FileIO/FrameRecords.h"
-#include "FileIO/X2DIO/VAnalogueSourceSetSpec.h"
+#include "FileIO/X2DIO/AnalogueSourceSets.h"
 #include "FileIO/X2DIO/VCameraInfoHeader.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "FileIO/VDataFormatInfo.h"
 #include "FileIO/X2DIO/ICustomHeader.h"
-#include "FileIO/X2DIO/VAnalogueSourceSetSpec.h"
+#include "FileIO/X2DIO/AnalogueSourceSets.h"
 
 #include <cstdint>
 #include <utility>
