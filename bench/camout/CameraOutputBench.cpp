@@ -1,9 +1,9 @@
 // Frame encoding of the camera streams (ns per centroid or greyscale item, without sockets)
 // and the datagram rate of the socket sink on loopback, with a receiver draining the socket.
 #include "devices/IDatagramSink.h"
-#include "devices/VCentroidStreamWriter.h"
 #include "devices/VDataOutSocketSink.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "net/VDataOutSocket.h"
 
 #include <benchmark/benchmark.h>

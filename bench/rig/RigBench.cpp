@@ -13,9 +13,9 @@
 //   greyscale: the cameras' default settings (centroid and greyscale streams);
 //   centroids: "GreyMode" and "CoordMode" "none", so the greyscale stream is trailers only.
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
-#include "devices/VFakeDeviceCameraX2D.h"
 #include "devices/VFakeDeviceManager.h"
-#include "devices/VTrialLoader.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
+#include "devices/loading/VTrialLoader.h"
 #include "params/ParamAccess.h"
 #include "tsmhost/BroadcastEncoder.h"
 #include "tsmtrial/VX2DTrialGenerator.h"

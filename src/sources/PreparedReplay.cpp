@@ -1,7 +1,7 @@
 #include "sources/PreparedReplay.h"
 
-#include "devices/CameraRecords.h"
-#include "devices/PreparedStream.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/PreparedStream.h"
 
 namespace PreparedReplay
 {

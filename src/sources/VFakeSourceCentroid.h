@@ -2,7 +2,7 @@
 // that, in its default pattern, shows the frame number in binary.
 #pragma once
 
-#include "devices/VCentroidStreamWriter.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
 #include "sources/VFakeSource.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "FileIO/VCentroidFrame.h"
 #include "FileIO/VCentroidTrackFrame.h"
 #include "FileIO/VCentroidTrackSet.h"
-#include "devices/VCentroidStreamWriter.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
 #include "sources/VFakeSource.h"
 #include "sources/VHardwareCentroidTracker.h"
 

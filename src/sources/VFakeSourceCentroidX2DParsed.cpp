@@ -1,7 +1,7 @@
 #include "sources/VFakeSourceCentroidX2DParsed.h"
 
-#include "devices/CameraRecords.h"
 #include "devices/IDatagramSink.h"
+#include "devices/camerawire/CameraRecords.h"
 #include "sources/PreparedReplay.h"
 #include "sources/VX2DPreparedStreams.h"
 

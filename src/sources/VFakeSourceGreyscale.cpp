@@ -1,6 +1,6 @@
 #include "sources/VFakeSourceGreyscale.h"
 
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
 VFakeSourceGreyscale::VFakeSourceGreyscale(const VFakeSourceTarget& target) : VFakeSource(target) {}
 

@@ -4,7 +4,7 @@
 
 #include "FileIO/VEdgePairFrame.h"
 #include "FileIO/VGreyscaleBlobFrame.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "sources/VFakeSource.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "sources/VFakeSourceGreyscaleX2DParsed.h"
 
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 #include "sources/PreparedReplay.h"
 #include "sources/VX2DPreparedStreams.h"
 

@@ -2,7 +2,7 @@
 // for one camera of a trial.
 #pragma once
 
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "sources/VFakeSource.h"
 
 #include <cstdint>

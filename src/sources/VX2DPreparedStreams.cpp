@@ -5,9 +5,9 @@
 #include "FileIO/VEdgePairFrame.h"
 #include "FileIO/VGreyscaleBlobFrame.h"
 #include "FileIO/X2DIO/VX2DHolder.h"
-#include "devices/CameraRecords.h"
 #include "devices/VByteStringSink.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
 #include <array>
 #include <span>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "FileIO/X2DIO/VCameraInfoHeader.h"
-#include "devices/CameraDataFormat.h"
+#include "devices/camerawire/CameraDataFormat.h"
 
 #include <atomic>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // datagram headers and settings item, segments, edges, then the trailer), cut into frames.
 #pragma once
 
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The camera model table, the display names and the sensor-size rule of trial files.
-#include "devices/CameraModelTable.h"
 #include "devices/DisplayNameTable.h"
+#include "devices/cameramodels/CameraModelTable.h"
 
 #include <gtest/gtest.h>
 

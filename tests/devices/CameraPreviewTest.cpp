@@ -3,7 +3,7 @@
 // camera's shell port gets the camera's answers, and a PREVIEW from the host makes the camera
 // it names stream its picture to the host's preview port. Binds 127.0.0.1:8574 and the shell
 // port 9001, so the program holds the port lock.
-#include "devices/VFakeDeviceCamera.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 
 #include "CameraTestSupport.h"
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"

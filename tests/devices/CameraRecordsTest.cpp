@@ -1,6 +1,6 @@
 // Byte layouts of the camera stream's records and items, and the conversions of real values
 // and parameters into their fixed-width fields.
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 
 #include "CameraOutputTestSupport.h"
 

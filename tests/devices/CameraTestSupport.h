@@ -3,8 +3,8 @@
 #pragma once
 
 #include "BroadcastTestSupport.h"
-#include "devices/VFakeDeviceCamera.h"
 #include "devices/VFakeDeviceManager.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 #include "params/IString.h"
 #include "params/ParamAccess.h"
 #include "params/VParamDefinitionList.h"

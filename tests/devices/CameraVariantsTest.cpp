@@ -4,7 +4,7 @@
 #include "CameraVariantTestSupport.h"
 
 #include "FileIO/X2DIO/VX2DHolder.h"
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 #include "params/IString.h"
 #include "sources/VX2DPreparedStreams.h"
 

@@ -1,8 +1,8 @@
 // The centroid stream: records cut into datagrams of 87, tracks in datagrams of their own,
 // the trailer alone; and the replay of prepared byte strings in 1400-byte pieces.
-#include "devices/CameraRecords.h"
-#include "devices/PreparedStream.h"
-#include "devices/VCentroidStreamWriter.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/PreparedStream.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
 
 #include "CameraOutputTestSupport.h"
 

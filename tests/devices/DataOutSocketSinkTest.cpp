@@ -1,8 +1,8 @@
 // The socket sink: datagrams reach a loopback receiver intact, transient errors are retried
 // a bounded number of times, anything else drops the datagram at once; and a whole centroid
 // frame on the wire.
-#include "devices/VCentroidStreamWriter.h"
 #include "devices/VDataOutSocketSink.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
 
 #include "CameraOutputTestSupport.h"
 #include "net/VDataOutSocket.h"

@@ -1,9 +1,9 @@
 // The greyscale stream: protocol-2 headers and settings, the sort by line then column,
 // protocol-1 blob words, datagram cuts, the trailer and the closing call, oversized segments.
-#include "devices/CameraRecords.h"
-#include "devices/PreparedStream.h"
 #include "devices/VByteStringSink.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/PreparedStream.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
 #include "CameraOutputTestSupport.h"
 

@@ -3,7 +3,7 @@
 // cannot be loaded, and synthetic cameras. No socket is opened.
 #include "CameraVariantTestSupport.h"
 
-#include "devices/VTrialLoader.h"
+#include "devices/loading/VTrialLoader.h"
 
 #include <gtest/gtest.h>
 

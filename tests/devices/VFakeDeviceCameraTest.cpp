@@ -1,7 +1,7 @@
 // The camera base on the main thread: its definitions, the model parameters behind
 // "DeviceType", the read-only switch of the hardware parameters, the PREVIEW family and
 // the camera's shell commands.
-#include "devices/VFakeDeviceCamera.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 
 #include "CameraTestSupport.h"
 

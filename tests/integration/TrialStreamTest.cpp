@@ -4,9 +4,9 @@
 #include "TrialStreamSupport.h"
 #include "VChildProcess.h"
 
-#include "devices/VFakeDeviceCameraX2D.h"
 #include "devices/VFakeDeviceManager.h"
-#include "devices/VTrialLoader.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
+#include "devices/loading/VTrialLoader.h"
 #include "params/ParamAccess.h"
 #include "tsmhost/BroadcastEncoder.h"
 

@@ -3,11 +3,11 @@
 // items, and arbitrary bytes.
 #include "tsmhost/CameraStreamDecoder.h"
 
-#include "devices/CameraRecords.h"
 #include "devices/IDatagramSink.h"
-#include "devices/PreparedStream.h"
-#include "devices/VCentroidStreamWriter.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/PreparedStream.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 #include "FakeRig.h"
 
 #include "devices/BroadcastCommand.h"
-#include "devices/CameraRecords.h"
 #include "devices/DeviceStatusDatagram.h"
 #include "devices/IShellDevice.h"
 #include "devices/VAwakeAndAliveServer.h"
-#include "devices/VCentroidStreamWriter.h"
 #include "devices/VDataOutSocketSink.h"
 #include "devices/VDeviceTelnetConnection.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "net/VDataOutSocket.h"
 #include "net/VThread.h"
 

@@ -5,8 +5,8 @@
 #include "tsmhost/VFrameRecorder.h"
 
 #include "devices/IDatagramSink.h"
-#include "devices/VCentroidStreamWriter.h"
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "tsmtrial/VReplayDiff.h"
 #include "tsmtrial/VX2DTrialGenerator.h"
 #include "tsmtrial/VX2DTrialReader.h"

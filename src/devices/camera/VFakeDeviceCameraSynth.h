@@ -2,9 +2,9 @@
 // centroids showing the frame number and an empty greyscale stream.
 #pragma once
 
-#include "devices/TCameraSources.h"
 #include "devices/VDeviceClassDefinitions.h"
-#include "devices/VFakeDeviceCamera.h"
+#include "devices/camera/TCameraSources.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 #include "sources/IFakeSourceParams.h"
 #include "sources/VFakeSource.h"
 

@@ -1,4 +1,4 @@
-#include "devices/VFakeDeviceCameraSynth.h"
+#include "devices/camera/VFakeDeviceCameraSynth.h"
 
 #include "params/IParamDefinitionList.h"
 #include "params/IString.h"

@@ -1,4 +1,4 @@
-#include "devices/CameraModelTable.h"
+#include "devices/cameramodels/CameraModelTable.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
-#include "devices/PreparedStream.h"
+#include "devices/camerawire/PreparedStream.h"
 
-#include "devices/CameraRecords.h"
 #include "devices/IDatagramSink.h"
+#include "devices/camerawire/CameraRecords.h"
 
 namespace PreparedStream
 {

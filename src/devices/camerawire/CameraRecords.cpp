@@ -1,4 +1,4 @@
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 
 #include "FileIO/ByteCodec.h"
 

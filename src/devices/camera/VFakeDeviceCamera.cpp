@@ -1,8 +1,8 @@
-#include "devices/VFakeDeviceCamera.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 
 #include "devices/BroadcastCommand.h"
-#include "devices/CameraModelTable.h"
 #include "devices/DisplayNameTable.h"
+#include "devices/cameramodels/CameraModelTable.h"
 #include "params/IParamDefinitionList.h"
 #include "params/IParamList.h"
 #include "params/ParamAccess.h"

@@ -1,9 +1,9 @@
-#include "devices/VTrialLoader.h"
+#include "devices/loading/VTrialLoader.h"
 
 #include "FileIO/X2DIO/VX2DHolder.h"
-#include "devices/VFakeDeviceCameraSynth.h"
-#include "devices/VFakeDeviceCameraX2D.h"
 #include "devices/VFakeDeviceManager.h"
+#include "devices/camera/VFakeDeviceCameraSynth.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
 #include "lumen/Log.h"
 
 #include <cstdio>

@@ -2,9 +2,9 @@
 // before the cameras start, replayed from memory.
 #pragma once
 
-#include "devices/TCameraSources.h"
 #include "devices/VDeviceClassDefinitions.h"
-#include "devices/VFakeDeviceCamera.h"
+#include "devices/camera/TCameraSources.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 #include "sources/VFakeSourceCentroidX2DParsed.h"
 #include "sources/VFakeSourceGreyscaleX2DParsed.h"
 

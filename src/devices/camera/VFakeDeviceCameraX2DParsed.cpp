@@ -1,7 +1,7 @@
-#include "devices/VFakeDeviceCameraX2DParsed.h"
+#include "devices/camera/VFakeDeviceCameraX2DParsed.h"
 
 #include "FileIO/X2DIO/VCameraInfoHeader.h"
-#include "devices/VFakeDeviceCameraX2D.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
 #include "params/IString.h"
 #include "sources/VX2DPreparedStreams.h"
 

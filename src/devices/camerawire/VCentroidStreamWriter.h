@@ -2,7 +2,7 @@
 // in datagrams of at most 87 records, then the end-of-frame trailer on its own.
 #pragma once
 
-#include "devices/CameraRecords.h"
+#include "devices/camerawire/CameraRecords.h"
 
 #include "FileIO/FrameRecords.h"
 

@@ -1,4 +1,4 @@
-#include "devices/VGreyscaleStreamAssembler.h"
+#include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
 #include "devices/IDatagramSink.h"
 

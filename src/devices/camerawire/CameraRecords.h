@@ -3,7 +3,7 @@
 // settings, greyscale segment and edge.
 #pragma once
 
-#include "devices/CameraDataFormat.h"
+#include "devices/camerawire/CameraDataFormat.h"
 
 #include "FileIO/FrameRecords.h"
 

@@ -2,9 +2,9 @@
 // template and settings item, then segments and edges, then the trailer and the closing call.
 #pragma once
 
-#include "devices/CameraDataFormat.h"
-#include "devices/CameraRecords.h"
-#include "devices/VGreyscaleDatagramBuffer.h"
+#include "devices/camerawire/CameraDataFormat.h"
+#include "devices/camerawire/CameraRecords.h"
+#include "devices/camerawire/VGreyscaleDatagramBuffer.h"
 
 #include "FileIO/FrameRecords.h"
 

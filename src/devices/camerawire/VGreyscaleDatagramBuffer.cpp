@@ -1,7 +1,7 @@
-#include "devices/VGreyscaleDatagramBuffer.h"
+#include "devices/camerawire/VGreyscaleDatagramBuffer.h"
 
-#include "devices/CameraRecords.h"
 #include "devices/IDatagramSink.h"
+#include "devices/camerawire/CameraRecords.h"
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 // header template.
 #pragma once
 
-#include "devices/CameraDataFormat.h"
+#include "devices/camerawire/CameraDataFormat.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "devices/VFakeDeviceCameraX2D.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
 
 #include "FileIO/X2DIO/VX2DHolder.h"
-#include "devices/CameraModelTable.h"
+#include "devices/cameramodels/CameraModelTable.h"
 #include "params/IString.h"
 
 #include <cstdio>

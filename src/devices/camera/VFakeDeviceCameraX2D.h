@@ -2,9 +2,9 @@
 // through the trial-file sources.
 #pragma once
 
-#include "devices/TCameraSources.h"
+#include "devices/camera/TCameraSources.h"
+#include "devices/camera/VFakeDeviceCamera.h"
 #include "devices/VDeviceClassDefinitions.h"
-#include "devices/VFakeDeviceCamera.h"
 #include "FileIO/X2DIO/VCameraInfoHeader.h"
 #include "sources/IFakeSourceParams.h"
 #include "sources/VFakeSourceCentroidX2D.h"

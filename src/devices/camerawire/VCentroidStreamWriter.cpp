@@ -1,4 +1,4 @@
-#include "devices/VCentroidStreamWriter.h"
+#include "devices/camerawire/VCentroidStreamWriter.h"
 
 #include "devices/IDatagramSink.h"
 
