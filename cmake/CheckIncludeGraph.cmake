@@ -1,0 +1,76 @@
+# Checks that includes between the folders under SOURCE_DIR run one way only: no folder
+# includes, directly or through other folders, from a folder that includes it. A folder is
+# the directory part of an include path ("devices/camera/VFakeDeviceCamera.h" is
+# devices/camera), so a sub-folder is a layer of its own. Run as a test:
+#   cmake -DSOURCE_DIR=<repo>/src -P CheckIncludeGraph.cmake
+# and prints every folder that reaches itself, with one way round.
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT SOURCE_DIR OR NOT IS_DIRECTORY "${SOURCE_DIR}")
+    message(FATAL_ERROR "CheckIncludeGraph: set SOURCE_DIR to the folder of the sources")
+endif()
+
+# The script reads files to check them; it builds nothing, so a glob is what it needs.
+file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.h" "${SOURCE_DIR}/*.cpp")
+set(folders "")
+foreach(file ${files})
+    get_filename_component(folder "${file}" DIRECTORY)
+    file(STRINGS "${SOURCE_DIR}/${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"]+/[^\"]+\"")
+    foreach(line ${lines})
+        string(REGEX REPLACE "^[^\"]*\"([^\"]+)/[^/\"]+\".*$" "\\1" target "${line}")
+        if(NOT target STREQUAL folder)
+            string(MAKE_C_IDENTIFIER "${folder}" key)
+            list(APPEND edges_${key} "${target}")
+            list(APPEND folders "${folder}")
+        endif()
+    endforeach()
+endforeach()
+list(REMOVE_DUPLICATES folders)
+
+# For each folder, walk what it includes from and remember through which folder each one was
+# first reached, so a cycle can be shown as a path.
+set(problems "")
+foreach(start ${folders})
+    set(queue ${start})
+    set(seen "")
+    set(found FALSE)
+    string(MAKE_C_IDENTIFIER "${start}" start_key)
+    while(queue AND NOT found)
+        list(POP_FRONT queue current)
+        string(MAKE_C_IDENTIFIER "${current}" current_key)
+        if(NOT DEFINED edges_${current_key})
+            continue()
+        endif()
+        list(REMOVE_DUPLICATES edges_${current_key})
+        foreach(next ${edges_${current_key}})
+            string(MAKE_C_IDENTIFIER "${next}" next_key)
+            if(next STREQUAL start)
+                set(found TRUE)
+                set(path "${start}")
+                set(step "${current}")
+                while(NOT step STREQUAL start)
+                    list(PREPEND path "${step}")
+                    string(MAKE_C_IDENTIFIER "${step}" step_key)
+                    set(step "${via_${start_key}_${step_key}}")
+                endwhile()
+                list(PREPEND path "${start}")
+                list(JOIN path " -> " shown)
+                list(APPEND problems "${shown}")
+                break()
+            endif()
+            if(NOT next IN_LIST seen)
+                list(APPEND seen "${next}")
+                set(via_${start_key}_${next_key} "${current}")
+                list(APPEND queue "${next}")
+            endif()
+        endforeach()
+    endwhile()
+endforeach()
+
+if(problems)
+    list(JOIN problems "\n  " shown)
+    message(FATAL_ERROR "Includes between folders run both ways:\n  ${shown}\n"
+                        "Move what both sides need into a lower folder of its own.")
+endif()
+list(LENGTH folders count)
+message(STATUS "Includes run one way between the ${count} folders that include from others.")
