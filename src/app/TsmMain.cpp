@@ -141,7 +141,8 @@ int RunTsmCL(int argc, char* argv[])
     options.Declare(parser);
     // argv as given, not QCoreApplication::arguments(): paths keep their exact bytes.
     const std::vector<std::string> args(argv, argv + argc);
-    if (parser.Parse(args, stdout, stderr) == VArgParser::EParseResult::HelpShown)
+    parser.SetVersion(std::string("tsmCL ") + TSM_VERSION);
+    if (parser.Parse(args, stdout, stderr) != VArgParser::EParseResult::Parsed)
         return 0;
 
     if (options.m_Crash)

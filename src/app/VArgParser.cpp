@@ -22,6 +22,11 @@ void VArgParser::AddFlag(std::string name, std::string help, bool* target)
     m_Options.push_back(std::move(option));
 }
 
+void VArgParser::SetVersion(std::string line)
+{
+    m_Version = std::move(line);
+}
+
 const VArgParser::VOption* VArgParser::Find(const std::string& name) const
 {
     for (const VOption& option : m_Options)
@@ -42,6 +47,11 @@ VArgParser::EParseResult VArgParser::Parse(const std::vector<std::string>& args,
         {
             PrintHelp(out);
             return EParseResult::HelpShown;
+        }
+        if (arg == "--version" && !m_Version.empty())
+        {
+            std::fprintf(out, "%s\n", m_Version.c_str());
+            return EParseResult::VersionShown;
         }
         const VOption* option = Find(arg);
         if (option == nullptr)
@@ -82,5 +92,7 @@ void VArgParser::PrintHelp(std::FILE* out) const
                      option.m_Flag != nullptr ? "bool" : "string", helpColumn,
                      option.m_Help.c_str(), option.m_DefaultText.c_str());
     }
+    if (!m_Version.empty())
+        std::fprintf(out, "  --version   show the version (an addition to the five options)\n");
     std::fprintf(out, "  -?, --help  show this listing\n");
 }

@@ -15,8 +15,9 @@ class VArgParser
 public:
     enum class EParseResult
     {
-        Parsed,   ///< the arguments were read; unrecognised ones were warned about
-        HelpShown ///< "-?" or "--help" was given and the listing was printed
+        Parsed,      ///< the arguments were read; unrecognised ones were warned about
+        HelpShown,   ///< "-?" or "--help" was given and the listing was printed
+        VersionShown ///< "--version" was given (see SetVersion) and the version was printed
     };
 
     VArgParser() = default;
@@ -30,6 +31,10 @@ public:
     /// Declares a flag: present means on. The current *target is the default.
     void AddFlag(std::string name, std::string help, bool* target);
 
+    /// Adds "--version", which prints `line` and a line end on the output and stops reading.
+    /// It is listed after the declared options.
+    void SetVersion(std::string line);
+
     /// Reads `args`; args[0] is the program name and is skipped. Options may come in
     /// any order, the last occurrence wins, and a text option takes the next argument
     /// as its value whatever it looks like. "-?" or "--help" prints the listing on
@@ -38,7 +43,7 @@ public:
     EParseResult Parse(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
     /// Prints one line per option: name, type name ("string" or "bool"), help
-    /// text and default, then the help options themselves.
+    /// text and default, then "--version" when set, then the help options themselves.
     void PrintHelp(std::FILE* out) const;
 
 private:
@@ -54,4 +59,5 @@ private:
     const VOption* Find(const std::string& name) const;
 
     std::vector<VOption> m_Options;
+    std::string m_Version; ///< empty: no "--version"
 };

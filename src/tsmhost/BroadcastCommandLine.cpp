@@ -1,9 +1,9 @@
 #include "tsmhost/BroadcastCommandLine.h"
 
+#include "cli/CommandLine.h"
 #include "tsmhost/BroadcastEncoder.h"
 
 #include <charconv>
-#include <optional>
 
 namespace
 {
@@ -11,100 +11,70 @@ namespace
 constexpr uint32_t kLimitedBroadcast = 0xFFFFFFFFu;
 constexpr uint32_t kLoopbackHost = 0x7F000001u;
 
-/// The options given after the command name, as read so far.
-struct VOptionValues
+/// The options a command takes; each but kTakesSurrogate must be given.
+enum ETakes : unsigned
 {
-    std::optional<uint32_t> m_Device;
-    std::optional<uint32_t> m_Frame;
-    std::optional<VBroadcastFrameRate> m_Rate;
-    std::optional<uint32_t> m_Flags;
-    std::optional<uint32_t> m_Type;
-    std::optional<bool> m_PreviewOn;
-    bool m_Surrogate = false;
-    std::vector<uint32_t> m_RawWords;
+    kTakesDevice = 1u << 0,
+    kTakesFrame = 1u << 1,
+    kTakesRate = 1u << 2,
+    kTakesFlags = 1u << 3,
+    kTakesType = 1u << 4,
+    kTakesPreviewState = 1u << 5,
+    kTakesRawWords = 1u << 6,
+    kTakesSurrogate = 1u << 7,
 };
 
-/// The options a command needs; each must be given.
-enum ENeeds : unsigned
+/// What a command's words are built from: the values once every needed one is present.
+struct VCommandValues
 {
-    kNeedsDevice = 1u << 0,
-    kNeedsFrame = 1u << 1,
-    kNeedsRate = 1u << 2,
-    kNeedsFlags = 1u << 3,
-    kNeedsType = 1u << 4,
-    kNeedsPreviewState = 1u << 5,
-    kNeedsRawWords = 1u << 6,
+    uint32_t Device = 0;
+    uint32_t Frame = 0;
+    VBroadcastFrameRate Rate = {};
+    uint32_t Flags = 0;
+    uint32_t Type = 0;
+    bool PreviewOn = false;
+    bool Surrogate = false;
+    const std::vector<uint32_t>* RawWords = nullptr;
 };
 
 struct VCommand
 {
     const char* m_CommandLineName;
     const char* m_LogName;
-    unsigned m_Needs;
-    /// Builds the words; runs only when every needed option is present.
-    std::vector<uint32_t> (*m_Build)(const VOptionValues&);
+    const char* m_Description;
+    unsigned m_Takes;
+    std::vector<uint32_t> (*m_Build)(const VCommandValues&);
 };
 
-using O = VOptionValues;
+using V = VCommandValues;
 const VCommand kCommands[] = {
-    {"sync", "BROADCAST_CMD_SYNC", kNeedsFrame, [](const O& o) { return SyncWords(*o.m_Frame); }},
-    {"reset", "BROADCAST_CMD_RESET", kNeedsDevice,
-     [](const O& o) { return ResetWords(*o.m_Device); }},
-    {"master", "BROADCAST_CMD_MASTER", kNeedsDevice | kNeedsRate,
-     [](const O& o) { return MasterWords(*o.m_Device, o.m_Surrogate, *o.m_Rate); }},
-    {"awake", "BROADCAST_CMD_AWAKE", kNeedsDevice,
-     [](const O& o) { return AwakeWords(*o.m_Device); }},
-    {"preview", "BROADCAST_CMD_PREVIEW", kNeedsDevice | kNeedsPreviewState,
-     [](const O& o) { return PreviewWords(*o.m_Device, *o.m_PreviewOn); }},
-    {"alive-ping", "BROADCAST_CMD_ALIVE_PING", kNeedsDevice,
-     [](const O& o) { return AlivePingWords(*o.m_Device); }},
-    {"frame-number", "BROADCAST_CMD_FRAME_NUMBER", kNeedsFrame,
-     [](const O& o) { return FrameNumberWords(*o.m_Frame); }},
-    {"data-disable", "BROADCAST_CMD_DATA_DISABLE", kNeedsFlags,
-     [](const O& o) { return DataDisableWords(*o.m_Flags); }},
-    {"strobe-disable", "BROADCAST_CMD_STROBE_DISABLE", kNeedsFlags,
-     [](const O& o) { return StrobeDisableWords(*o.m_Flags); }},
-    {"test-sync", "BROADCAST_CMD_TEST_SYNC", 0, [](const O&) { return TestSyncWords(); }},
-    {"system-event", "BROADCAST_CMD_SYSTEM_EVENT", kNeedsType,
-     [](const O& o) { return SystemEventWords(*o.m_Type); }},
-    {"raw", "raw words", kNeedsRawWords, [](const O& o) { return o.m_RawWords; }},
+    {"sync", "BROADCAST_CMD_SYNC", "SYNC: the next frame number", kTakesFrame,
+     [](const V& v) { return SyncWords(v.Frame); }},
+    {"reset", "BROADCAST_CMD_RESET", "RESET a device", kTakesDevice,
+     [](const V& v) { return ResetWords(v.Device); }},
+    {"master", "BROADCAST_CMD_MASTER", "MASTER: the sync master and the frame rate",
+     kTakesDevice | kTakesRate | kTakesSurrogate,
+     [](const V& v) { return MasterWords(v.Device, v.Surrogate, v.Rate); }},
+    {"awake", "BROADCAST_CMD_AWAKE", "AWAKE: ask a device to announce itself", kTakesDevice,
+     [](const V& v) { return AwakeWords(v.Device); }},
+    {"preview", "BROADCAST_CMD_PREVIEW", "PREVIEW on or off for a device",
+     kTakesDevice | kTakesPreviewState,
+     [](const V& v) { return PreviewWords(v.Device, v.PreviewOn); }},
+    {"alive-ping", "BROADCAST_CMD_ALIVE_PING", "ALIVE_PING a device", kTakesDevice,
+     [](const V& v) { return AlivePingWords(v.Device); }},
+    {"frame-number", "BROADCAST_CMD_FRAME_NUMBER", "FRAME_NUMBER: the next frame number",
+     kTakesFrame, [](const V& v) { return FrameNumberWords(v.Frame); }},
+    {"data-disable", "BROADCAST_CMD_DATA_DISABLE", "DATA_DISABLE flags (bit 0 set: disabled)",
+     kTakesFlags, [](const V& v) { return DataDisableWords(v.Flags); }},
+    {"strobe-disable", "BROADCAST_CMD_STROBE_DISABLE", "STROBE_DISABLE flags", kTakesFlags,
+     [](const V& v) { return StrobeDisableWords(v.Flags); }},
+    {"test-sync", "BROADCAST_CMD_TEST_SYNC", "TEST_SYNC", 0,
+     [](const V&) { return TestSyncWords(); }},
+    {"system-event", "BROADCAST_CMD_SYSTEM_EVENT", "SYSTEM_EVENT of a type", kTakesType,
+     [](const V& v) { return SystemEventWords(v.Type); }},
+    {"raw", "raw words", "any words, code first (raw 0x00030001 1 2)", kTakesRawWords,
+     [](const V& v) { return *v.RawWords; }},
 };
-
-const VCommand* FindCommand(const std::string& name)
-{
-    for (const VCommand& command : kCommands)
-    {
-        if (name == command.m_CommandLineName)
-            return &command;
-    }
-    return nullptr;
-}
-
-/// The first option that `command` needs and `values` lacks, or null.
-const char* MissingOption(const VCommand& command, const VOptionValues& values)
-{
-    struct VCheck
-    {
-        unsigned m_Need;
-        bool m_Present;
-        const char* m_Option;
-    };
-    const VCheck checks[] = {
-        {kNeedsDevice, values.m_Device.has_value(), "--device"},
-        {kNeedsRate, values.m_Rate.has_value(), "--rate"},
-        {kNeedsFrame, values.m_Frame.has_value(), "--frame"},
-        {kNeedsFlags, values.m_Flags.has_value(), "--flags"},
-        {kNeedsType, values.m_Type.has_value(), "--type"},
-        {kNeedsPreviewState, values.m_PreviewOn.has_value(), "--on or --off"},
-        {kNeedsRawWords, !values.m_RawWords.empty(), "at least one word"},
-    };
-    for (const VCheck& check : checks)
-    {
-        if ((command.m_Needs & check.m_Need) != 0 && !check.m_Present)
-            return check.m_Option;
-    }
-    return nullptr;
-}
 
 bool ParseDevice(const std::string& text, uint32_t& value)
 {
@@ -116,18 +86,42 @@ bool ParseDevice(const std::string& text, uint32_t& value)
     return ParseWord(text, value);
 }
 
-bool ParseRate(const std::string& text, std::optional<VBroadcastFrameRate>& rate)
+/// Hertz with up to three decimals: digits and one point only, no sign, exponent, "inf" or
+/// "nan".
+bool ParseRate(const std::string& text, double& hz)
 {
-    // Digits and one point only: no sign, exponent, "inf" or "nan".
     if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
         return false;
-    double hz = 0.0;
     const char* end = text.data() + text.size();
     const auto [stop, status] = std::from_chars(text.data(), end, hz);
-    if (status != std::errc() || stop != end)
-        return false;
-    rate = SplitFrameRate(hz);
-    return rate.has_value();
+    return status == std::errc() && stop == end && SplitFrameRate(hz).has_value();
+}
+
+template <typename T> auto Into(std::optional<T>& target, bool (*read)(const std::string&, T&))
+{
+    return [&target, read](const std::string& text)
+    {
+        T value{};
+        if (!read(text, value))
+            return false;
+        target = value;
+        return true;
+    };
+}
+
+bool ParseAddress(const std::string& text, VNetAddress& address)
+{
+    return address.FromString(text);
+}
+
+const VCommand* ChosenCommand(const CLI::App& broadcast)
+{
+    for (const VCommand& command : kCommands)
+    {
+        if (broadcast.got_subcommand(command.m_CommandLineName))
+            return &command;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -145,144 +139,145 @@ bool ParseWord(const std::string& text, uint32_t& value)
     return true;
 }
 
-bool ParseBroadcastCommandLine(const std::vector<std::string>& args, VBroadcastRequest& request,
-                               std::string& error)
+void VBroadcastCommandLine::Declare(CLI::App& broadcast)
 {
-    if (args.empty())
+    VValues& v = m_Values;
+    v.m_Port = BROADCAST_CMD_PORT;
+    broadcast.require_subcommand(0, 1);
+    broadcast.footer("Numbers are decimal or 0x hexadecimal; a device ID may also be \"all\" or "
+                     "\"none\" (0xFFFFFFFF). A rate is in hertz with up to three decimals "
+                     "(100.5). Run \"tsmhost broadcast <command> --help\" for a command's "
+                     "options.");
+    for (const VCommand& command : kCommands)
+    {
+        CLI::App* sub =
+            broadcast.add_subcommand(command.m_CommandLineName, std::string(command.m_Description) +
+                                                                    " (" + command.m_LogName + ")");
+        const unsigned takes = command.m_Takes;
+        if (takes & kTakesDevice)
+            CommandLine::AddValue(*sub, "--device", Into(v.m_Device, ParseDevice), "ID",
+                                  "the device id, or all (needed)");
+        if (takes & kTakesFrame)
+            CommandLine::AddValue(*sub, "--frame", Into(v.m_Frame, ParseWord), "N",
+                                  "the frame number (needed)");
+        if (takes & kTakesRate)
+            CommandLine::AddValue(*sub, "--rate", Into(v.m_Rate, ParseRate), "HZ",
+                                  "the frame rate (needed)");
+        if (takes & kTakesSurrogate)
+            CommandLine::AddFlag(*sub, "--surrogate", v.m_Surrogate, "a surrogate master");
+        if (takes & kTakesFlags)
+            CommandLine::AddValue(*sub, "--flags", Into(v.m_Flags, ParseWord), "N",
+                                  "the flags word (needed)");
+        if (takes & kTakesType)
+            CommandLine::AddValue(*sub, "--type", Into(v.m_Type, ParseWord), "N",
+                                  "the event type (needed)");
+        if (takes & kTakesPreviewState)
+        {
+            CLI::Option* on = CommandLine::AddFlag(*sub, "--on", v.m_On, "preview on");
+            CommandLine::AddFlag(*sub, "--off", v.m_Off, "preview off")->excludes(on);
+        }
+        if (takes & kTakesRawWords)
+        {
+            sub->add_option_function<std::vector<std::string>>(
+                   "WORD",
+                   [&v](const std::vector<std::string>& words)
+                   {
+                       for (const std::string& word : words)
+                       {
+                           uint32_t value = 0;
+                           if (!ParseWord(word, value))
+                               throw CLI::ValidationError("\"" + word + "\" is not a 32-bit number",
+                                                          CLI::ExitCodes::ValidationError);
+                           v.m_RawWords.push_back(value);
+                       }
+                   },
+                   "the datagram's words, code first")
+                ->type_name("");
+        }
+        CommandLine::AddValue(*sub, "--hal", Into(v.m_Source, ParseAddress), "ADDR",
+                              "send from this address (the HAL's); default: any")
+            ->group("Where it goes");
+        CommandLine::AddValue(*sub, "--to", Into(v.m_Destination, ParseAddress), "ADDR",
+                              "destination; default: the HAL address when it is a loopback "
+                              "address or not given (127.0.0.1), else 255.255.255.255")
+            ->group("Where it goes");
+        CommandLine::AddValue(
+            *sub, "--port",
+            [&v](const std::string& text)
+            { return ParseWord(text, v.m_Port) && v.m_Port > 0 && v.m_Port <= 0xFFFF; },
+            "N", "destination port; default 8666")
+            ->group("Where it goes");
+    }
+}
+
+bool VBroadcastCommandLine::MakeRequest(const CLI::App& broadcast, VBroadcastRequest& request,
+                                        std::string& error) const
+{
+    const VCommand* command = ChosenCommand(broadcast);
+    if (command == nullptr)
     {
         error = "no command given";
         return false;
     }
-    const VCommand* command = FindCommand(args[0]);
-    if (command == nullptr)
+    const VValues& v = m_Values;
+    struct VCheck
     {
-        error = "unknown command \"" + args[0] + "\"";
-        return false;
-    }
-
-    VOptionValues values;
-    std::optional<VNetAddress> source;
-    std::optional<VNetAddress> destination;
-    uint32_t port = BROADCAST_CMD_PORT;
-    for (size_t i = 1; i < args.size(); ++i)
+        unsigned m_Takes;
+        bool m_Present;
+        const char* m_Option;
+    };
+    const VCheck checks[] = {
+        {kTakesDevice, v.m_Device.has_value(), "--device"},
+        {kTakesRate, v.m_Rate.has_value(), "--rate"},
+        {kTakesFrame, v.m_Frame.has_value(), "--frame"},
+        {kTakesFlags, v.m_Flags.has_value(), "--flags"},
+        {kTakesType, v.m_Type.has_value(), "--type"},
+        {kTakesPreviewState, v.m_On || v.m_Off, "--on or --off"},
+        {kTakesRawWords, !v.m_RawWords.empty(), "at least one word"},
+    };
+    for (const VCheck& check : checks)
     {
-        const std::string& option = args[i];
-        if (option == "--surrogate")
+        if ((command->m_Takes & check.m_Takes) != 0 && !check.m_Present)
         {
-            values.m_Surrogate = true;
-            continue;
-        }
-        if (option == "--on" || option == "--off")
-        {
-            values.m_PreviewOn = option == "--on";
-            continue;
-        }
-        if (args[0] == "raw" && option.rfind("--", 0) != 0)
-        {
-            uint32_t word = 0;
-            if (!ParseWord(option, word))
-            {
-                error = "\"" + option + "\" is not a 32-bit number";
-                return false;
-            }
-            values.m_RawWords.push_back(word);
-            continue;
-        }
-        if (i + 1 >= args.size())
-        {
-            error = option + " needs a value";
-            return false;
-        }
-        const std::string& text = args[++i];
-        bool good = false;
-        uint32_t word = 0;
-        VNetAddress address;
-        if (option == "--device")
-        {
-            good = ParseDevice(text, word);
-            values.m_Device = word;
-        }
-        else if (option == "--frame" || option == "--flags" || option == "--type" ||
-                 option == "--port")
-        {
-            good = ParseWord(text, word);
-            if (option == "--frame")
-                values.m_Frame = word;
-            else if (option == "--flags")
-                values.m_Flags = word;
-            else if (option == "--type")
-                values.m_Type = word;
-            else
-            {
-                good = good && word > 0 && word <= 0xFFFF;
-                port = word;
-            }
-        }
-        else if (option == "--rate")
-        {
-            good = ParseRate(text, values.m_Rate);
-        }
-        else if (option == "--hal" || option == "--to")
-        {
-            good = address.FromString(text);
-            (option == "--hal" ? source : destination) = address;
-        }
-        else
-        {
-            error = "unknown option \"" + option + "\"";
-            return false;
-        }
-        if (!good)
-        {
-            error = "bad value \"" + text + "\" for " + option;
+            error = std::string(check.m_Option) + " is needed for " + command->m_CommandLineName;
             return false;
         }
     }
-
-    if (const char* missing = MissingOption(*command, values))
-    {
-        error = std::string(missing) + " is needed for " + command->m_CommandLineName;
-        return false;
-    }
+    VCommandValues values;
+    values.Device = v.m_Device.value_or(0);
+    values.Frame = v.m_Frame.value_or(0);
+    values.Rate = v.m_Rate ? *SplitFrameRate(*v.m_Rate) : VBroadcastFrameRate{};
+    values.Flags = v.m_Flags.value_or(0);
+    values.Type = v.m_Type.value_or(0);
+    values.PreviewOn = v.m_On;
+    values.Surrogate = v.m_Surrogate;
+    values.RawWords = &v.m_RawWords;
 
     request.m_Name = command->m_LogName;
     request.m_Words = command->m_Build(values);
-    request.m_Source = source.value_or(VNetAddress());
-    if (destination.has_value())
-        request.m_Destination = *destination;
-    else if (!source.has_value() || (source->GetAddress() >> 24) == 0x7F)
-        request.m_Destination = source.value_or(VNetAddress(kLoopbackHost));
+    request.m_Source = v.m_Source.value_or(VNetAddress());
+    if (v.m_Destination.has_value())
+        request.m_Destination = *v.m_Destination;
+    else if (!v.m_Source.has_value() || (v.m_Source->GetAddress() >> 24) == 0x7F)
+        request.m_Destination = v.m_Source.value_or(VNetAddress(kLoopbackHost));
     else
         request.m_Destination = VNetAddress(kLimitedBroadcast);
-    request.m_Port = static_cast<uint16_t>(port);
+    request.m_Port = static_cast<uint16_t>(v.m_Port);
     return true;
 }
 
-const char* BroadcastUsageText()
+bool ParseBroadcastCommandLine(const std::vector<std::string>& args, VBroadcastRequest& request,
+                               std::string& error)
 {
-    return "Usage: tsmhost broadcast <command> [options]\n"
-           "Sends one broadcast command datagram as the HAL does (UDP, big-endian words).\n"
-           "\n"
-           "Commands and the options they need:\n"
-           "  sync           --frame N\n"
-           "  reset          --device ID\n"
-           "  master         --device ID --rate HZ [--surrogate]\n"
-           "  awake          --device ID\n"
-           "  preview        --device ID --on|--off\n"
-           "  alive-ping     --device ID\n"
-           "  frame-number   --frame N\n"
-           "  data-disable   --flags N      (bit 0 set: data disabled)\n"
-           "  strobe-disable --flags N\n"
-           "  test-sync\n"
-           "  system-event   --type N\n"
-           "  raw WORD...    any words, code first (e.g. raw 0x00030001 1 2)\n"
-           "\n"
-           "Numbers are decimal or 0x hexadecimal; a device ID may also be \"all\" or\n"
-           "\"none\" (0xFFFFFFFF). A rate is in hertz with up to three decimals (100.5).\n"
-           "\n"
-           "Where it goes:\n"
-           "  --hal ADDR   send from this address (the HAL's); default: any\n"
-           "  --to ADDR    destination; default: the HAL address when it is a loopback\n"
-           "               address or not given (127.0.0.1), else 255.255.255.255\n"
-           "  --port N     destination port; default 8666\n";
+    CLI::App broadcast("Sends one broadcast command.", "broadcast");
+    CommandLine::Configure(broadcast);
+    VBroadcastCommandLine commandLine;
+    commandLine.Declare(broadcast);
+    const CommandLine::VParseResult parsed = CommandLine::Parse(broadcast, args);
+    if (parsed.Outcome != CommandLine::EOutcome::Parsed)
+    {
+        error = parsed.Text;
+        return false;
+    }
+    return commandLine.MakeRequest(broadcast, request, error);
 }

@@ -1,8 +1,7 @@
 #include "tsmhost/HostReport.h"
 
+#include "cli/JsonText.h"
 #include "tsmhost/DiscoveryDatagram.h"
-
-#include "tsmtrial/VJsonWriter.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -219,99 +218,78 @@ std::string FormatSummaryText(const VRunSummary& summary)
 
 std::string FormatSummaryJson(const VRunSummary& summary)
 {
-    VJsonWriter json(2);
-    json.BeginObject();
-    json.Key("ok").Bool(summary.IsClean());
-    json.Key("hal").String(summary.Hal.ToString());
-    json.Key("rate").Number(summary.Rate);
-    json.Key("master");
-    if (summary.Master)
-        json.Unsigned(*summary.Master);
-    else
-        json.Null();
-    json.Key("stream_seconds").Number(summary.StreamSeconds);
-    json.Key("stop_reason").String(summary.StopReason);
     std::size_t cameras = 0;
     for (const VHostDevice& device : summary.Devices)
         cameras += device.IsCamera() ? 1 : 0;
-    json.Key("cameras").Unsigned(cameras);
-    json.Key("devices").BeginArray();
     const double seconds = summary.StreamSeconds > 0.0 ? summary.StreamSeconds : 1.0;
+    VJson devices = VJson::array();
     for (const VHostDevice& device : summary.Devices)
     {
         const std::uint64_t primary = PrimaryFrames(device);
-        json.BeginObject();
-        json.Key("id").Unsigned(device.Id);
-        json.Key("class").String(DeviceClassName(device.ClassCode));
-        json.Key("type").String(device.Info.DeviceType);
-        json.Key("position").Unsigned(device.Position);
-        json.Key("address").String(device.Address.ToString());
-        json.Key("hardware_address").String(FormatHardwareAddress(device.HardwareAddress));
-        json.Key("control").String(ControlStateName(device.Control));
-        json.Key("control_error").String(device.ControlError);
-        json.Key("protocol").Unsigned(device.Info.Protocol2 ? 2 : 1);
-        json.Key("data_port").Unsigned(device.DataPort);
-        json.Key("frames").Unsigned(device.GetFrames());
-        json.Key("frames_per_second").Number(RunFrameRate(device));
-        json.Key("datagrams").Unsigned(device.GetDatagrams());
-        json.Key("datagrams_per_second").Number(device.GetDatagrams() / seconds);
-        json.Key("bytes").Unsigned(device.GetBytes());
-        json.Key("megabytes_per_second").Number(device.GetBytes() / 1.0e6 / seconds);
-        json.Key("centroids_per_frame").Number(PerFrame(device.GetCentroids(), primary));
-        json.Key("tracks_per_frame").Number(PerFrame(device.GetTracks(), primary));
-        json.Key("lost").Unsigned(device.GetLost());
-        json.Key("out_of_order").Unsigned(device.GetOutOfOrder());
-        json.Key("incomplete").Unsigned(device.GetIncomplete());
-        json.Key("malformed").Unsigned(device.GetMalformed());
-        json.Key("alive_gaps").Unsigned(device.AliveGaps);
-        json.Key("silent").Bool(device.Silent);
-        json.Key("silent_spells").Unsigned(device.SilentSpells);
-        json.Key("restarts").Unsigned(device.Restarts);
-        json.Key("status_datagrams").Unsigned(device.StatusDatagrams);
-        json.Key("last_timecode").String(device.LastTimecode);
-        json.Key("streams").BeginObject();
+        VJson streams = VJson::object();
         for (EStreamRole role : HostPorts::AllRoles)
         {
             const VStreamCounters& stream = device.Stream(role);
             if (stream.Datagrams == 0)
                 continue;
-            json.Key(HostPorts::RoleName(role)).BeginObject();
-            json.Key("datagrams").Unsigned(stream.Datagrams);
-            json.Key("bytes").Unsigned(stream.Bytes);
-            json.Key("frames").Unsigned(stream.Sequence.GetFrames());
-            json.Key("lost").Unsigned(stream.Sequence.GetLost());
-            json.Key("out_of_order").Unsigned(stream.Sequence.GetOutOfOrder());
-            json.Key("jumps").Unsigned(stream.Sequence.GetJumps());
-            json.Key("incomplete").Unsigned(stream.Incomplete);
-            json.Key("malformed").Unsigned(stream.Malformed);
-            json.Key("last_problem").String(stream.LastProblem);
-            json.EndObject();
+            streams[HostPorts::RoleName(role)] = {{"datagrams", stream.Datagrams},
+                                                  {"bytes", stream.Bytes},
+                                                  {"frames", stream.Sequence.GetFrames()},
+                                                  {"lost", stream.Sequence.GetLost()},
+                                                  {"out_of_order", stream.Sequence.GetOutOfOrder()},
+                                                  {"jumps", stream.Sequence.GetJumps()},
+                                                  {"incomplete", stream.Incomplete},
+                                                  {"malformed", stream.Malformed},
+                                                  {"last_problem", stream.LastProblem}};
         }
-        json.EndObject();
-        json.EndObject();
+        devices.push_back({{"id", device.Id},
+                           {"class", DeviceClassName(device.ClassCode)},
+                           {"type", device.Info.DeviceType},
+                           {"position", device.Position},
+                           {"address", device.Address.ToString()},
+                           {"hardware_address", FormatHardwareAddress(device.HardwareAddress)},
+                           {"control", ControlStateName(device.Control)},
+                           {"control_error", device.ControlError},
+                           {"protocol", device.Info.Protocol2 ? 2 : 1},
+                           {"data_port", device.DataPort},
+                           {"frames", device.GetFrames()},
+                           {"frames_per_second", RunFrameRate(device)},
+                           {"datagrams", device.GetDatagrams()},
+                           {"datagrams_per_second", device.GetDatagrams() / seconds},
+                           {"bytes", device.GetBytes()},
+                           {"megabytes_per_second", device.GetBytes() / 1.0e6 / seconds},
+                           {"centroids_per_frame", PerFrame(device.GetCentroids(), primary)},
+                           {"tracks_per_frame", PerFrame(device.GetTracks(), primary)},
+                           {"lost", device.GetLost()},
+                           {"out_of_order", device.GetOutOfOrder()},
+                           {"incomplete", device.GetIncomplete()},
+                           {"malformed", device.GetMalformed()},
+                           {"alive_gaps", device.AliveGaps},
+                           {"silent", device.Silent},
+                           {"silent_spells", device.SilentSpells},
+                           {"restarts", device.Restarts},
+                           {"status_datagrams", device.StatusDatagrams},
+                           {"last_timecode", device.LastTimecode},
+                           {"streams", std::move(streams)}});
     }
-    json.EndArray();
-    json.Key("discovery_malformed").Unsigned(summary.Counters.DiscoveryMalformed);
-    json.Key("recording");
-    if (summary.Recording)
-    {
-        json.BeginObject();
-        json.Key("path").String(summary.RecordPath);
-        json.Key("frames").Unsigned(summary.RecordCounts.FramesWritten);
-        json.Key("partial_frames").Unsigned(summary.RecordCounts.FramesPartial);
-        json.Key("late_stream_frames").Unsigned(summary.RecordCounts.StreamFramesLate);
-        json.Key("dropped_frames").Unsigned(summary.RecordCounts.FramesDropped);
-        json.Key("error").String(summary.RecordError);
-        json.EndObject();
-    }
-    else
-    {
-        json.Null();
-    }
-    json.Key("problems").BeginArray();
-    for (const std::string& problem : summary.Problems)
-        json.String(problem);
-    json.EndArray();
-    json.EndObject();
-    return json.GetText() + "\n";
+    VJson document;
+    document["ok"] = summary.IsClean();
+    document["hal"] = summary.Hal.ToString();
+    document["rate"] = summary.Rate;
+    document["master"] = summary.Master ? VJson(*summary.Master) : VJson(nullptr);
+    document["stream_seconds"] = summary.StreamSeconds;
+    document["stop_reason"] = summary.StopReason;
+    document["cameras"] = cameras;
+    document["devices"] = std::move(devices);
+    document["discovery_malformed"] = summary.Counters.DiscoveryMalformed;
+    document["recording"] =
+        summary.Recording ? VJson{{"path", summary.RecordPath},
+                                  {"frames", summary.RecordCounts.FramesWritten},
+                                  {"partial_frames", summary.RecordCounts.FramesPartial},
+                                  {"late_stream_frames", summary.RecordCounts.StreamFramesLate},
+                                  {"dropped_frames", summary.RecordCounts.FramesDropped},
+                                  {"error", summary.RecordError}}
+                          : VJson(nullptr);
+    document["problems"] = summary.Problems;
+    return JsonText::Write(document);
 }

@@ -3,6 +3,8 @@
 
 #include "net/VNetAddress.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,12 +33,14 @@ struct VRunOptions
     std::uint32_t ShellTimeoutMs = 2000; ///< --shell-timeout MS
 };
 
+/// Declares the options of "tsmhost run" on `run`, each read into `options` as it is parsed:
+/// the one place where an option of "run" is defined, parsed and described for --help.
+/// `options` must outlive the parse.
+void DeclareRunOptions(CLI::App& run, VRunOptions& options);
+
 /// Reads the words after "run". False with a one-line reason in `error` (no line end).
 bool ParseRunCommandLine(const std::vector<std::string>& args, VRunOptions& options,
                          std::string& error);
-
-/// The help text of "tsmhost run", ending with a line end.
-const char* RunUsageText();
 
 /// The arguments of "tsmhost shell ADDRESS:PORT COMMAND...".
 struct VShellOptions
@@ -47,9 +51,10 @@ struct VShellOptions
     std::uint32_t TimeoutMs = 2000; ///< --timeout MS
 };
 
+/// Declares the arguments of "tsmhost shell" on `shell`, read into `options`, which must
+/// outlive the parse.
+void DeclareShellOptions(CLI::App& shell, VShellOptions& options);
+
 /// Reads the words after "shell". False with a one-line reason in `error`.
 bool ParseShellCommandLine(const std::vector<std::string>& args, VShellOptions& options,
                            std::string& error);
-
-/// The help text of "tsmhost shell", ending with a line end.
-const char* ShellUsageText();

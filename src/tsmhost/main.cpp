@@ -1,5 +1,6 @@
 // tsmhost: a stand-in for the capture host (the HAL): runs a rig ("run"), talks to one
 // device's shell ("shell") or sends one broadcast command ("broadcast").
+#include "cli/CommandLine.h"
 #include "tsmhost/BroadcastCommandLine.h"
 #include "tsmhost/BroadcastEncoder.h"
 #include "tsmhost/RunCommandLine.h"
@@ -25,11 +26,6 @@ namespace
 constexpr int kExitSent = 0;
 constexpr int kExitSendFailed = 1;
 constexpr int kExitUsage = 2;
-
-const char* const kToolUsage = "Usage: tsmhost run [options]\n"
-                               "       tsmhost shell ADDRESS:PORT COMMAND... [--timeout MS]\n"
-                               "       tsmhost broadcast <command> [options]\n"
-                               "Run \"tsmhost <run|shell|broadcast> --help\" for details.\n";
 
 /// Set by SIGINT and SIGTERM during "run": the run stops and reports.
 std::atomic<bool> g_StopRequested{false};
@@ -116,76 +112,53 @@ bool Send(const VBroadcastRequest& request)
     return true;
 }
 
-bool WantsHelp(const std::vector<std::string>& args)
-{
-    for (const std::string& arg : args)
-    {
-        if (arg == "--help" || arg == "-h")
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     // Lines leave at their end, also into a pipe: scripts read the events as they happen.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const std::string command = args.empty() ? std::string() : args[0];
-    const std::vector<std::string> commandArgs(args.begin() + (args.empty() ? 0 : 1), args.end());
-    if (command == "run")
-    {
-        if (WantsHelp(commandArgs))
-        {
-            std::fputs(RunUsageText(), stdout);
-            return kExitSent;
-        }
-        VRunOptions options;
-        std::string error;
-        if (!ParseRunCommandLine(commandArgs, options, error))
-        {
-            std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), RunUsageText());
-            return kExitUsage;
-        }
-        InstallStopSignals();
-        VHostRun run(options, g_StopRequested, stdout, stderr);
-        return run.Run();
-    }
-    if (command == "shell")
-    {
-        if (WantsHelp(commandArgs))
-        {
-            std::fputs(ShellUsageText(), stdout);
-            return kExitSent;
-        }
-        VShellOptions options;
-        std::string error;
-        if (!ParseShellCommandLine(commandArgs, options, error))
-        {
-            std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), ShellUsageText());
-            return kExitUsage;
-        }
-        return RunShellCommand(options, stdout, stderr);
-    }
-    if (command != "broadcast")
-    {
-        const bool help = !args.empty() && WantsHelp(args);
-        std::fputs(kToolUsage, help ? stdout : stderr);
-        return help ? kExitSent : kExitUsage;
-    }
-    if (WantsHelp(commandArgs))
-    {
-        std::fputs(BroadcastUsageText(), stdout);
-        return kExitSent;
-    }
+    CLI::App app("A stand-in for the capture host (the HAL): runs a rig, talks to one device's "
+                 "shell or sends one broadcast command.",
+                 "tsmhost");
+    CommandLine::Configure(app);
+    app.require_subcommand(1);
+    VRunOptions runOptions;
+    CLI::App* run = app.add_subcommand("run", "play the whole capture host");
+    DeclareRunOptions(*run, runOptions);
+    VShellOptions shellOptions;
+    CLI::App* shell = app.add_subcommand("shell", "send commands to one device's shell");
+    DeclareShellOptions(*shell, shellOptions);
+    VBroadcastCommandLine broadcastCommandLine;
+    CLI::App* broadcast =
+        app.add_subcommand("broadcast", "send one broadcast command datagram as the HAL does");
+    broadcastCommandLine.Declare(*broadcast);
+
+    const CommandLine::VParseResult parsed =
+        CommandLine::Parse(app, std::vector<std::string>(argv + 1, argv + argc));
     VBroadcastRequest request;
-    std::string error;
-    if (!ParseBroadcastCommandLine(commandArgs, request, error))
+    std::string error = parsed.Text;
+    switch (parsed.Outcome)
     {
-        std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), kToolUsage);
-        return kExitUsage;
+    case CommandLine::EOutcome::HelpShown:
+    case CommandLine::EOutcome::VersionShown:
+        std::fputs(parsed.Text.c_str(), stdout);
+        return kExitSent;
+    case CommandLine::EOutcome::Parsed:
+        if (run->parsed())
+        {
+            InstallStopSignals();
+            VHostRun host(runOptions, g_StopRequested, stdout, stderr);
+            return host.Run();
+        }
+        if (shell->parsed())
+            return RunShellCommand(shellOptions, stdout, stderr);
+        if (broadcastCommandLine.MakeRequest(*broadcast, request, error))
+            return Send(request) ? kExitSent : kExitSendFailed;
+        break;
+    case CommandLine::EOutcome::Refused:
+        break;
     }
-    return Send(request) ? kExitSent : kExitSendFailed;
+    std::fprintf(stderr, "tsmhost: %s\n%s", error.c_str(), CommandLine::HelpOfChosen(app).c_str());
+    return kExitUsage;
 }

@@ -1,24 +1,24 @@
 #include "tsmtrial/TrialReport.h"
 
 #include "FileIO/DefaultFormats.h"
-#include "tsmtrial/VJsonWriter.h"
+#include "cli/JsonText.h"
+#include "tsmtrial/NumberText.h"
 
 #include <cstdio>
+#include <optional>
 #include <sstream>
 
 namespace
 {
 
-using Layout = VJsonWriter::Layout;
-
 std::string Number(double value)
 {
-    return VJsonWriter::FormatNumber(value);
+    return NumberText::Shortest(value);
 }
 
 std::string Number(float value)
 {
-    return VJsonWriter::FormatNumber(value);
+    return NumberText::Shortest(value);
 }
 
 /// "Label" padded to the value column.
@@ -29,19 +29,21 @@ std::string Row(const std::string& label, const std::string& value)
     return line + value + "\n";
 }
 
+/// `text` as a quoted string literal with escapes, so that odd bytes show.
 std::string Quoted(const std::string& text)
 {
-    return VJsonWriter::Quote(text);
+    return VJson(text).dump(-1, ' ', false, VJson::error_handler_t::replace);
 }
 
-void WriteErrors(VJsonWriter& json, const std::vector<std::string>& errors)
+/// A JSON number for a single-precision value, as short as it prints.
+VJson Float(float value)
 {
-    json.Key("errors").BeginArray();
-    for (const std::string& error : errors)
-    {
-        json.String(error);
-    }
-    json.EndArray();
+    return JsonText::ShortestFloat(value);
+}
+
+template <typename T> VJson OrNull(const std::optional<T>& value)
+{
+    return value ? VJson(*value) : VJson(nullptr);
 }
 
 std::string ErrorLines(const std::vector<std::string>& errors)
@@ -213,104 +215,59 @@ std::string InfoText(const VTrialInfo& info, const std::string& path)
 
 std::string InfoJson(const VTrialInfo& info)
 {
-    VJsonWriter json(2);
-    json.BeginObject();
-    json.Key("kind").String(TrialKindName(info.Kind));
-    json.Key("version").Integer(info.Version);
-    json.Key("devices").Unsigned(info.DeviceCount);
-    json.Key("frames").Unsigned(info.FrameCount);
-    json.Key("frame_range").BeginArray(Layout::Inline);
-    json.Unsigned(info.FirstFrame).Unsigned(info.LastFrame).EndArray();
-    json.Key("frame_rate");
-    if (info.FrameRate)
-    {
-        json.Number(*info.FrameRate);
-    }
-    else
-    {
-        json.Null();
-    }
-    json.Key("start_timecode");
-    if (info.StartTimecode.empty())
-    {
-        json.Null();
-    }
-    else
-    {
-        json.String(info.StartTimecode);
-    }
-    json.Key("cameras").BeginArray();
+    VJson cameras = VJson::array();
     for (std::size_t c = 0; c < info.Cameras.size(); ++c)
     {
         const CameraInfoRecord& camera = info.Cameras[c];
-        json.BeginObject(Layout::Inline);
-        json.Key("id").Unsigned(camera.CameraId);
-        json.Key("name").String(c < info.CameraNames.size() ? info.CameraNames[c] : "");
-        json.Key("type").String(camera.TypeName);
-        json.Key("width").Unsigned(camera.SensorWidth);
-        json.Key("height").Unsigned(camera.SensorHeight);
-        json.Key("camera_value").Number(camera.CameraValue);
-        json.EndObject();
+        cameras.push_back({{"id", camera.CameraId},
+                           {"name", c < info.CameraNames.size() ? info.CameraNames[c] : ""},
+                           {"type", camera.TypeName},
+                           {"width", camera.SensorWidth},
+                           {"height", camera.SensorHeight},
+                           {"camera_value", camera.CameraValue}});
     }
-    json.EndArray();
-    json.Key("header_value");
-    if (info.HeaderValue)
-    {
-        json.Integer(*info.HeaderValue);
-    }
-    else
-    {
-        json.Null();
-    }
-    json.Key("source_sets").BeginArray();
+    VJson sourceSets = VJson::array();
     for (const VAnalogueSourceSetSpec& set : info.SourceSets)
     {
-        json.BeginObject(Layout::Inline);
-        json.Key("value").Unsigned(set.Value);
-        json.Key("first_text").String(set.FirstText.Str());
-        json.Key("second_text").String(set.SecondText.Str());
-        json.Key("reals").BeginArray();
-        for (double real : set.Reals)
-        {
-            json.Number(real);
-        }
-        json.EndArray();
-        json.Key("sources").BeginArray();
+        VJson sources = VJson::array();
         for (const VAnalogueSourceSpec& source : set.Sources)
         {
-            json.Unsigned(source.Value);
+            sources.push_back(source.Value);
         }
-        json.EndArray();
-        json.EndObject();
+        sourceSets.push_back({{"value", set.Value},
+                              {"first_text", set.FirstText.Str()},
+                              {"second_text", set.SecondText.Str()},
+                              {"reals", set.Reals},
+                              {"sources", std::move(sources)}});
     }
-    json.EndArray();
-    WriteErrors(json, info.Errors);
-    json.Key("formats").BeginArray();
+    VJson formats = VJson::array();
     for (const VTrialFormat& format : info.Formats)
     {
-        json.BeginObject(Layout::Inline);
-        json.Key("id").Unsigned(format.Id);
-        json.Key("name").String(FormatName(info.Kind, format.Id));
-        json.Key("fields").Unsigned(format.FieldCount);
-        json.EndObject();
+        formats.push_back({{"id", format.Id},
+                           {"name", FormatName(info.Kind, format.Id)},
+                           {"fields", format.FieldCount}});
     }
-    json.EndArray();
-    json.Key("frame_info_format");
-    if (info.FrameInfoFormat)
-    {
-        json.BeginObject(Layout::Inline);
-        json.Key("id").Unsigned(info.FrameInfoFormat->Id);
-        json.Key("fields").Unsigned(info.FrameInfoFormat->FieldCount);
-        json.EndObject();
-    }
-    else
-    {
-        json.Null();
-    }
-    json.Key("index_rebuilt").Bool(info.IndexRebuilt);
-    json.Key("opened").Bool(info.Opened);
-    json.EndObject();
-    return json.GetText() + "\n";
+    VJson document;
+    document["kind"] = TrialKindName(info.Kind);
+    document["version"] = info.Version;
+    document["devices"] = info.DeviceCount;
+    document["frames"] = info.FrameCount;
+    document["frame_range"] = {info.FirstFrame, info.LastFrame};
+    document["frame_rate"] = OrNull(info.FrameRate);
+    document["start_timecode"] =
+        info.StartTimecode.empty() ? VJson(nullptr) : VJson(info.StartTimecode);
+    document["cameras"] = std::move(cameras);
+    document["header_value"] = OrNull(info.HeaderValue);
+    document["source_sets"] = std::move(sourceSets);
+    document["errors"] = info.Errors;
+    document["formats"] = std::move(formats);
+    document["frame_info_format"] =
+        info.FrameInfoFormat
+            ? VJson{{"id", info.FrameInfoFormat->Id}, {"fields", info.FrameInfoFormat->FieldCount}}
+            : VJson(nullptr);
+    document["index_rebuilt"] = info.IndexRebuilt;
+    document["opened"] = info.Opened;
+    return JsonText::Write(document);
 }
 
 std::string FrameText(const VTrialFrame& frame, const std::vector<std::string>& errors)
@@ -388,96 +345,66 @@ std::string FrameText(const VTrialFrame& frame, const std::vector<std::string>& 
 std::string FrameJson(TrialKind kind, const VTrialFrame& frame,
                       const std::vector<std::string>& errors)
 {
-    VJsonWriter json(2);
-    json.BeginObject();
-    json.Key("index").Unsigned(frame.Index);
-    json.Key("frame_number").Unsigned(frame.FrameNumber);
-    json.Key("ok").Bool(frame.Ok);
+    VJson document;
+    document["index"] = frame.Index;
+    document["frame_number"] = frame.FrameNumber;
+    document["ok"] = frame.Ok;
     if (kind == TrialKind::X2D)
     {
-        json.Key("cameras").BeginArray();
+        VJson cameras = VJson::array();
         for (const VTrialCameraFrame& camera : frame.Cameras)
         {
-            json.BeginObject();
-            json.Key("name").String(camera.Name);
-            json.Key("camera_value").Number(camera.CameraValue);
-            json.Key("centroids").BeginArray();
+            VJson centroids = VJson::array();
             for (const ICentroidData& item : camera.Centroids)
             {
-                json.BeginArray(Layout::Inline)
-                    .Number(item.X)
-                    .Number(item.Y)
-                    .Number(item.Radius)
-                    .Number(item.Fraction)
-                    .EndArray();
+                centroids.push_back({item.X, item.Y, item.Radius, item.Fraction});
             }
-            json.EndArray();
-            json.Key("tracks").BeginArray();
+            VJson tracks = VJson::array();
             for (const ICentroidTrackData& item : camera.Tracks)
             {
-                json.BeginArray(Layout::Inline)
-                    .Integer(item.Id)
-                    .Unsigned(item.Length)
-                    .Number(item.Confidence)
-                    .EndArray();
+                tracks.push_back({item.Id, item.Length, Float(item.Confidence)});
             }
-            json.EndArray();
-            json.Key("blobs").BeginArray();
+            VJson blobs = VJson::array();
             for (const VTrialBlob& blob : camera.Blobs)
             {
-                json.BeginObject(Layout::Inline);
-                json.Key("flag").Unsigned(blob.Flag);
-                json.Key("lines").BeginArray();
+                VJson lines = VJson::array();
                 for (const VTrialLine& line : blob.Lines)
                 {
-                    json.BeginArray()
-                        .Unsigned(line.Column)
-                        .Unsigned(line.Line)
-                        .Unsigned(line.Pixels.size())
-                        .EndArray();
+                    lines.push_back({line.Column, line.Line, line.Pixels.size()});
                 }
-                json.EndArray();
-                json.EndObject();
+                blobs.push_back({{"flag", blob.Flag}, {"lines", std::move(lines)}});
             }
-            json.EndArray();
-            json.Key("edges").BeginArray();
+            VJson edges = VJson::array();
             for (const IEdgePairData& edge : camera.Edges)
             {
-                json.BeginArray(Layout::Inline)
-                    .Unsigned(edge.Coord0)
-                    .Unsigned(edge.Coord1)
-                    .Unsigned(edge.Coord2)
-                    .EndArray();
+                edges.push_back({edge.Coord0, edge.Coord1, edge.Coord2});
             }
-            json.EndArray();
-            json.Key("info_byte").Unsigned(camera.InfoByte);
-            json.EndObject();
+            cameras.push_back({{"name", camera.Name},
+                               {"camera_value", camera.CameraValue},
+                               {"centroids", std::move(centroids)},
+                               {"tracks", std::move(tracks)},
+                               {"blobs", std::move(blobs)},
+                               {"edges", std::move(edges)},
+                               {"info_byte", camera.InfoByte}});
         }
-        json.EndArray();
+        document["cameras"] = std::move(cameras);
     }
     else
     {
-        json.Key("devices").BeginArray();
+        VJson devices = VJson::array();
         for (const VTrialDeviceFrame& device : frame.Devices)
         {
-            json.BeginObject();
-            json.Key("name").String(device.Name);
-            json.Key("blocks").BeginArray();
+            VJson blocks = VJson::array();
             for (const std::vector<std::uint8_t>& block : device.Blocks)
             {
-                json.BeginObject(Layout::Inline);
-                json.Key("size").Unsigned(block.size());
-                json.Key("bytes").String(Hex(block));
-                json.EndObject();
+                blocks.push_back({{"size", block.size()}, {"bytes", Hex(block)}});
             }
-            json.EndArray();
-            json.EndObject();
+            devices.push_back({{"name", device.Name}, {"blocks", std::move(blocks)}});
         }
-        json.EndArray();
+        document["devices"] = std::move(devices);
     }
-    WriteErrors(json, errors);
-    json.EndObject();
-    return json.GetText() + "\n";
+    document["errors"] = errors;
+    return JsonText::Write(document);
 }
 
 } // namespace TrialReport

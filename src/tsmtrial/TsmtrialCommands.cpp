@@ -1,9 +1,10 @@
 #include "tsmtrial/TsmtrialCommands.h"
 
+#include "cli/CommandLine.h"
 #include "tsmtrial/CameraModels.h"
 #include "tsmtrial/TrialFile.h"
 #include "tsmtrial/TrialReport.h"
-#include "tsmtrial/VJsonWriter.h"
+#include "tsmtrial/NumberText.h"
 #include "tsmtrial/VProgressBar.h"
 #include "tsmtrial/VReplayDiff.h"
 #include "tsmtrial/VTrialDiff.h"
@@ -16,97 +17,27 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <functional>
 #include <optional>
-#include <set>
 
 namespace
 {
 
-/// One option a sub-command accepts.
-struct VOptionRule
-{
-    const char* Name; // with the leading "--"
-    bool TakesValue;
-};
-
-/// The arguments after the sub-command, split into positional ones, option values and flags.
+/// What the command line of one run said, read as it is parsed.
 struct VArguments
 {
-    std::vector<std::string> Positional;
-    std::map<std::string, std::string> Values;
-    std::set<std::string> Flags;
-
-    bool Has(const std::string& name) const
-    {
-        return Values.count(name) != 0 || Flags.count(name) != 0;
-    }
+    std::vector<std::string> Files;
+    std::optional<TrialKind> Kind;
+    bool Json = false;
+    std::optional<std::uint32_t> Frame;
+    bool Replay = false;
+    bool Quiet = false;
+    VX2DGeneratorSettings X2D;
+    VX1DGeneratorSettings X1D;
+    /// The generate options that apply to one kind only and were given.
+    std::vector<std::string> X2DOnlyGiven;
+    std::vector<std::string> X1DOnlyGiven;
 };
-
-/// Splits `arguments` (from `first` on) by `rules`. Options take their value from the next
-/// argument or after "="; "--" ends the options. False with `error` for an unknown option,
-/// a missing value or an option given twice.
-bool SplitArguments(const std::vector<std::string>& arguments, std::size_t first,
-                    const std::vector<VOptionRule>& rules, VArguments& out, std::string& error)
-{
-    bool optionsEnded = false;
-    for (std::size_t i = first; i < arguments.size(); ++i)
-    {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument.compare(0, 2, "--") != 0)
-        {
-            out.Positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const VOptionRule* rule = nullptr;
-        for (const VOptionRule& candidate : rules)
-        {
-            if (name == candidate.Name)
-            {
-                rule = &candidate;
-            }
-        }
-        if (rule == nullptr)
-        {
-            error = "unknown option " + name;
-            return false;
-        }
-        if (out.Has(name))
-        {
-            error = name + " is given twice";
-            return false;
-        }
-        if (!rule->TakesValue)
-        {
-            if (equals != std::string::npos)
-            {
-                error = name + " takes no value";
-                return false;
-            }
-            out.Flags.insert(name);
-            continue;
-        }
-        if (equals != std::string::npos)
-        {
-            out.Values[name] = argument.substr(equals + 1);
-            continue;
-        }
-        if (i + 1 >= arguments.size())
-        {
-            error = name + " needs a value";
-            return false;
-        }
-        out.Values[name] = arguments[++i];
-    }
-    return true;
-}
 
 template <typename T> bool ParseInteger(const std::string& text, T& value)
 {
@@ -122,40 +53,171 @@ bool ParseReal(const std::string& text, double& value)
     return !text.empty() && result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
-/// Reads option `name` into `value` when given; false with `error` when it does not read.
-template <typename T>
-bool ReadOption(const VArguments& arguments, const std::string& name, T& value, std::string& error)
+/// Reads a number into each of `targets`.
+template <typename T, typename... More>
+std::function<bool(const std::string&)> NumberInto(T& target, More&... more)
 {
-    const auto found = arguments.Values.find(name);
-    if (found == arguments.Values.end())
+    return [&target, &more...](const std::string& text)
     {
-        return true;
-    }
-    bool ok = false;
-    if constexpr (std::is_same_v<T, double>)
-    {
-        ok = ParseReal(found->second, value);
-    }
-    else if constexpr (std::is_same_v<T, std::string>)
-    {
-        value = found->second;
-        ok = true;
-    }
-    else
-    {
-        ok = ParseInteger(found->second, value);
-    }
-    if (!ok)
-    {
-        error = name + " does not take \"" + found->second + "\"";
-    }
-    return ok;
+        T value{};
+        bool read = false;
+        if constexpr (std::is_same_v<T, double>)
+        {
+            read = ParseReal(text, value);
+        }
+        else
+        {
+            read = ParseInteger(text, value);
+        }
+        if (read)
+        {
+            target = value;
+            ((more = value), ...);
+        }
+        return read;
+    };
+}
+
+/// Adds the generate option `name` that only `kind` files take; `read` fills the settings.
+void AddKindOnly(CLI::App& generate, VArguments& arguments, TrialKind kind, const std::string& name,
+                 std::function<bool(const std::string&)> read, const std::string& valueName,
+                 const std::string& description)
+{
+    std::vector<std::string>& given =
+        kind == TrialKind::X2D ? arguments.X2DOnlyGiven : arguments.X1DOnlyGiven;
+    CommandLine::AddValue(
+        generate, name,
+        [&given, name, read = std::move(read)](const std::string& text)
+        {
+            given.push_back(name);
+            return read(text);
+        },
+        valueName, description)
+        ->group(kind == TrialKind::X2D ? "X2D files" : "X1D files");
+}
+
+void AddKind(CLI::App& command, VArguments& arguments)
+{
+    CommandLine::AddValue(
+        command, "--kind",
+        [&arguments](const std::string& text)
+        {
+            arguments.Kind = TrialKindFromName(text);
+            return arguments.Kind.has_value();
+        },
+        "x2d|x1d", "the kind of file, when its extension does not tell");
+}
+
+/// Declares the sub-commands and their options, read into `arguments`.
+void Declare(CLI::App& app, VArguments& a)
+{
+    app.require_subcommand(1);
+    app.footer("The kind of a file follows from its extension (.x2d, .x1d) unless --kind is "
+               "given.\nExit status: 0 success (diff: equal), 1 a file or frame could not be "
+               "read or written (diff: the trials differ), 2 bad arguments.\nCamera models: " +
+               CameraModelLabels() + ".");
+
+    CLI::App* info = app.add_subcommand(
+        "info", "header of a trial: version, devices, frames, formats, cameras or source sets, "
+                "frame rate, start timecode and the reader's messages");
+    info->add_option("FILE", a.Files, "the trial")->required()->expected(1)->type_name("");
+    CommandLine::AddFlag(*info, "--json", a.Json, "write it as one JSON object");
+    AddKind(*info, a);
+
+    CLI::App* dump = app.add_subcommand("dump", "every item of one frame");
+    dump->add_option("FILE", a.Files, "the trial")->required()->expected(1)->type_name("");
+    CommandLine::AddValue(
+        *dump, "--frame",
+        [&a](const std::string& text)
+        {
+            std::uint32_t index = 0;
+            if (!ParseInteger(text, index))
+            {
+                return false;
+            }
+            a.Frame = index;
+            return true;
+        },
+        "INDEX", "the frame, counted from 0 in file order (needed)");
+    CommandLine::AddFlag(*dump, "--json", a.Json, "write it as one JSON object");
+    AddKind(*dump, a);
+
+    CLI::App* generate =
+        app.add_subcommand("generate", "a synthetic trial, the same for the same options and seed");
+    generate->add_option("OUT", a.Files, "the trial to write, .x2d or .x1d")
+        ->required()
+        ->expected(1)
+        ->type_name("");
+    AddKind(*generate, a);
+    CommandLine::AddValue(*generate, "--frames", NumberInto(a.X2D.Frames, a.X1D.Frames), "N",
+                          "frames (default 300)");
+    CommandLine::AddValue(*generate, "--rate", NumberInto(a.X2D.Rate, a.X1D.Rate), "HZ",
+                          "frame rate (default 100)");
+    CommandLine::AddValue(*generate, "--version", NumberInto(a.X2D.Version, a.X1D.Version), "N",
+                          "file version: X2D 1-3, X1D 1-2 (default the newest)");
+    CommandLine::AddValue(*generate, "--seed", NumberInto(a.X2D.Seed, a.X1D.Seed), "N",
+                          "seed of the synthetic data (default 1)");
+    CommandLine::AddValue(*generate, "--first-frame",
+                          NumberInto(a.X2D.FirstFrame, a.X1D.FirstFrame), "N",
+                          "number of the first frame (default 1)");
+    CommandLine::AddFlag(*generate, "--quiet", a.Quiet, "no progress bar");
+    AddKindOnly(*generate, a, TrialKind::X2D, "--cameras", NumberInto(a.X2D.Cameras), "N",
+                "cameras (default 4)");
+    AddKindOnly(*generate, a, TrialKind::X2D, "--markers", NumberInto(a.X2D.Markers), "N",
+                "markers (default 10)");
+    AddKindOnly(
+        *generate, a, TrialKind::X2D, "--model",
+        [&a](const std::string& text)
+        {
+            a.X2D.Model = text;
+            return true;
+        },
+        "LABEL", "camera model (default Zt-M4)");
+    AddKindOnly(
+        *generate, a, TrialKind::X2D, "--timecode",
+        [&a](const std::string& text)
+        {
+            a.X2D.StartTimecode = text == "none" ? "" : text;
+            return true;
+        },
+        "TC|none", "start timecode HH:MM:SS:FF, or none (default 10:00:00:00)");
+    AddKindOnly(*generate, a, TrialKind::X1D, "--devices", NumberInto(a.X1D.Devices), "N",
+                "analogue devices (default 1)");
+    AddKindOnly(*generate, a, TrialKind::X1D, "--channels", NumberInto(a.X1D.Channels), "N",
+                "channels per device (default 8)");
+    AddKindOnly(*generate, a, TrialKind::X1D, "--sample-rate", NumberInto(a.X1D.SampleRate), "HZ",
+                "samples per second (default 1000)");
+    AddKindOnly(
+        *generate, a, TrialKind::X1D, "--header-value",
+        [&a](const std::string& text)
+        {
+            a.X1D.WriteHeaderValue = text != "none";
+            std::int64_t value = 0;
+            if (!a.X1D.WriteHeaderValue || !ParseInteger(text, value))
+            {
+                return !a.X1D.WriteHeaderValue;
+            }
+            a.X1D.HeaderValue = value;
+            return true;
+        },
+        "N|none", "the header value, or none to write none");
+
+    CLI::App* diff = app.add_subcommand(
+        "diff", "compares two trials and shows where they first differ; with --replay, checks "
+                "a recording of the first's replay (tsmhost run --record): each recorded frame "
+                "against the source frame its number selects (modulo the frame count)");
+    diff->add_option("FILES", a.Files, "A B, or SOURCE RECORDING with --replay")
+        ->required()
+        ->expected(2)
+        ->type_name("");
+    AddKind(*diff, a);
+    CommandLine::AddFlag(*diff, "--replay", a.Replay, "the second trial is a recorded replay");
 }
 
 /// The usage error: message and usage on standard error.
-int UsageError(const VTsmtrialConsole& console, const std::string& message)
+int UsageError(const VTsmtrialConsole& console, const std::string& message, const std::string& help)
 {
-    console.Err << "tsmtrial: " << message << "\n\n" << Tsmtrial::Usage();
+    console.Err << "tsmtrial: " << message << "\n\n" << help;
     return Tsmtrial::kExitUsage;
 }
 
@@ -163,16 +225,9 @@ int UsageError(const VTsmtrialConsole& console, const std::string& message)
 bool ResolveKind(const VArguments& arguments, const std::string& path, TrialKind& kind,
                  std::string& error)
 {
-    const auto named = arguments.Values.find("--kind");
-    if (named != arguments.Values.end())
+    if (arguments.Kind)
     {
-        const std::optional<TrialKind> fromName = TrialKindFromName(named->second);
-        if (!fromName)
-        {
-            error = "--kind takes x2d or x1d, not \"" + named->second + "\"";
-            return false;
-        }
-        kind = *fromName;
+        kind = *arguments.Kind;
         return true;
     }
     const std::optional<TrialKind> fromPath = TrialKindFromPath(path);
@@ -221,32 +276,14 @@ void ReportOpenFailure(const VTsmtrialConsole& console, const ITrialReader& read
     }
 }
 
-const std::vector<VOptionRule> kInfoOptions = {{"--json", false}, {"--kind", true}};
-const std::vector<VOptionRule> kDumpOptions = {
-    {"--json", false}, {"--kind", true}, {"--frame", true}};
-const std::vector<VOptionRule> kDiffOptions = {{"--kind", true}, {"--replay", false}};
-const std::vector<VOptionRule> kGenerateOptions = {
-    {"--kind", true},     {"--frames", true},      {"--rate", true},        {"--version", true},
-    {"--seed", true},     {"--first-frame", true}, {"--quiet", false},      {"--cameras", true},
-    {"--markers", true},  {"--model", true},       {"--timecode", true},    {"--devices", true},
-    {"--channels", true}, {"--sample-rate", true}, {"--header-value", true}};
-const std::vector<std::string> kX2DOnlyOptions = {"--cameras", "--markers", "--model",
-                                                  "--timecode"};
-const std::vector<std::string> kX1DOnlyOptions = {"--devices", "--channels", "--sample-rate",
-                                                  "--header-value"};
-
-int RunInfo(const VArguments& arguments, const VTsmtrialConsole& console)
+int RunInfo(const VArguments& arguments, const VTsmtrialConsole& console, const std::string& help)
 {
-    if (arguments.Positional.size() != 1)
-    {
-        return UsageError(console, "info takes one file");
-    }
-    const std::string& path = arguments.Positional[0];
+    const std::string& path = arguments.Files[0];
     TrialKind kind = TrialKind::X2D;
     std::string error;
     if (!ResolveKind(arguments, path, kind, error))
     {
-        return UsageError(console, error);
+        return UsageError(console, error, help);
     }
     const std::unique_ptr<ITrialReader> reader = OpenTrialReader(path, kind);
     const VTrialInfo info = reader->GetInfo();
@@ -254,7 +291,7 @@ int RunInfo(const VArguments& arguments, const VTsmtrialConsole& console)
     {
         ReportOpenFailure(console, *reader, path);
     }
-    if (arguments.Has("--json"))
+    if (arguments.Json)
     {
         console.Out << TrialReport::InfoJson(info);
     }
@@ -265,28 +302,20 @@ int RunInfo(const VArguments& arguments, const VTsmtrialConsole& console)
     return reader->IsOpen() ? Tsmtrial::kExitOk : Tsmtrial::kExitFailure;
 }
 
-int RunDump(const VArguments& arguments, const VTsmtrialConsole& console)
+int RunDump(const VArguments& arguments, const VTsmtrialConsole& console, const std::string& help)
 {
-    if (arguments.Positional.size() != 1)
-    {
-        return UsageError(console, "dump takes one file");
-    }
-    const std::string& path = arguments.Positional[0];
+    const std::string& path = arguments.Files[0];
     TrialKind kind = TrialKind::X2D;
     std::string error;
     if (!ResolveKind(arguments, path, kind, error))
     {
-        return UsageError(console, error);
+        return UsageError(console, error, help);
     }
-    if (!arguments.Has("--frame"))
+    if (!arguments.Frame)
     {
-        return UsageError(console, "dump needs --frame INDEX");
+        return UsageError(console, "dump needs --frame INDEX", help);
     }
-    std::uint32_t index = 0;
-    if (!ReadOption(arguments, "--frame", index, error))
-    {
-        return UsageError(console, error);
-    }
+    const std::uint32_t index = *arguments.Frame;
     const std::unique_ptr<ITrialReader> reader = OpenTrialReader(path, kind);
     if (!reader->IsOpen())
     {
@@ -299,7 +328,7 @@ int RunDump(const VArguments& arguments, const VTsmtrialConsole& console)
     const std::vector<std::string> errors(reader->GetErrors().begin() +
                                               static_cast<std::ptrdiff_t>(errorsBefore),
                                           reader->GetErrors().end());
-    if (arguments.Has("--json"))
+    if (arguments.Json)
     {
         console.Out << TrialReport::FrameJson(kind, frame, errors);
     }
@@ -315,50 +344,33 @@ int RunDump(const VArguments& arguments, const VTsmtrialConsole& console)
     return errors.empty() ? Tsmtrial::kExitOk : Tsmtrial::kExitFailure;
 }
 
-int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console)
+int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console,
+                const std::string& help)
 {
-    if (arguments.Positional.size() != 1)
-    {
-        return UsageError(console, "generate takes one output file");
-    }
-    const std::string& path = arguments.Positional[0];
+    const std::string& path = arguments.Files[0];
     TrialKind kind = TrialKind::X2D;
     std::string error;
     if (!ResolveKind(arguments, path, kind, error))
     {
-        return UsageError(console, error);
+        return UsageError(console, error, help);
     }
-    for (const std::string& option : kind == TrialKind::X2D ? kX1DOnlyOptions : kX2DOnlyOptions)
+    const std::vector<std::string>& misplaced =
+        kind == TrialKind::X2D ? arguments.X1DOnlyGiven : arguments.X2DOnlyGiven;
+    if (!misplaced.empty())
     {
-        if (arguments.Has(option))
-        {
-            return UsageError(console, option + " applies to " +
-                                           (kind == TrialKind::X2D ? "X1D" : "X2D") +
-                                           " files only");
-        }
+        return UsageError(console,
+                          misplaced.front() + " applies to " +
+                              (kind == TrialKind::X2D ? "X1D" : "X2D") + " files only",
+                          help);
     }
     VProgressBar progress(console.Err, "Writing " + path,
-                          console.ErrIsTerminal && !arguments.Has("--quiet"));
+                          console.ErrIsTerminal && !arguments.Quiet);
     if (kind == TrialKind::X2D)
     {
-        VX2DGeneratorSettings settings;
-        std::string timecode = settings.StartTimecode;
-        if (!ReadOption(arguments, "--cameras", settings.Cameras, error) ||
-            !ReadOption(arguments, "--frames", settings.Frames, error) ||
-            !ReadOption(arguments, "--rate", settings.Rate, error) ||
-            !ReadOption(arguments, "--markers", settings.Markers, error) ||
-            !ReadOption(arguments, "--model", settings.Model, error) ||
-            !ReadOption(arguments, "--timecode", timecode, error) ||
-            !ReadOption(arguments, "--version", settings.Version, error) ||
-            !ReadOption(arguments, "--seed", settings.Seed, error) ||
-            !ReadOption(arguments, "--first-frame", settings.FirstFrame, error))
-        {
-            return UsageError(console, error);
-        }
-        settings.StartTimecode = timecode == "none" ? "" : timecode;
+        const VX2DGeneratorSettings& settings = arguments.X2D;
         if (!VX2DTrialGenerator::Validate(settings, error))
         {
-            return UsageError(console, error);
+            return UsageError(console, error, help);
         }
         if (!WriteX2DTrial(path, settings, error, &progress))
         {
@@ -367,40 +379,14 @@ int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console)
         }
         console.Out << "Wrote " << path << ": X2D version " << settings.Version << ", "
                     << settings.Cameras << " cameras (" << settings.Model << "), "
-                    << settings.Frames << " frames at " << VJsonWriter::FormatNumber(settings.Rate)
+                    << settings.Frames << " frames at " << NumberText::Shortest(settings.Rate)
                     << " Hz, " << settings.Markers << " markers, seed " << settings.Seed << ".\n";
         return Tsmtrial::kExitOk;
     }
-    VX1DGeneratorSettings settings;
-    std::string headerValue;
-    if (!ReadOption(arguments, "--devices", settings.Devices, error) ||
-        !ReadOption(arguments, "--channels", settings.Channels, error) ||
-        !ReadOption(arguments, "--frames", settings.Frames, error) ||
-        !ReadOption(arguments, "--rate", settings.Rate, error) ||
-        !ReadOption(arguments, "--sample-rate", settings.SampleRate, error) ||
-        !ReadOption(arguments, "--header-value", headerValue, error) ||
-        !ReadOption(arguments, "--version", settings.Version, error) ||
-        !ReadOption(arguments, "--seed", settings.Seed, error) ||
-        !ReadOption(arguments, "--first-frame", settings.FirstFrame, error))
-    {
-        return UsageError(console, error);
-    }
-    if (headerValue == "none")
-    {
-        settings.WriteHeaderValue = false;
-    }
-    else if (!headerValue.empty())
-    {
-        std::int64_t value = 0;
-        if (!ParseInteger(headerValue, value))
-        {
-            return UsageError(console, "--header-value does not take \"" + headerValue + "\"");
-        }
-        settings.HeaderValue = value;
-    }
+    const VX1DGeneratorSettings& settings = arguments.X1D;
     if (!VX1DTrialGenerator::Validate(settings, error))
     {
-        return UsageError(console, error);
+        return UsageError(console, error, help);
     }
     if (!WriteX1DTrial(path, settings, error, &progress))
     {
@@ -409,26 +395,22 @@ int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console)
     }
     console.Out << "Wrote " << path << ": X1D version " << settings.Version << ", "
                 << settings.Devices << " analogue devices of " << settings.Channels << " channels, "
-                << settings.Frames << " frames at " << VJsonWriter::FormatNumber(settings.Rate)
+                << settings.Frames << " frames at " << NumberText::Shortest(settings.Rate)
                 << " Hz, seed " << settings.Seed << ".\n";
     return Tsmtrial::kExitOk;
 }
 
-int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
+int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console, const std::string& help)
 {
-    if (arguments.Positional.size() != 2)
-    {
-        return UsageError(console, "diff takes two files");
-    }
     std::unique_ptr<ITrialReader> readers[2];
     for (std::size_t side = 0; side < 2; ++side)
     {
-        const std::string& path = arguments.Positional[side];
+        const std::string& path = arguments.Files[side];
         TrialKind kind = TrialKind::X2D;
         std::string error;
         if (!ResolveKind(arguments, path, kind, error))
         {
-            return UsageError(console, error);
+            return UsageError(console, error, help);
         }
         readers[side] = OpenTrialReader(path, kind);
     }
@@ -437,7 +419,7 @@ int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
     {
         if (!readers[side]->IsOpen())
         {
-            ReportOpenFailure(console, *readers[side], arguments.Positional[side]);
+            ReportOpenFailure(console, *readers[side], arguments.Files[side]);
             opened = false;
         }
     }
@@ -445,10 +427,10 @@ int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
     {
         return Tsmtrial::kExitFailure;
     }
-    if (arguments.Has("--replay"))
+    if (arguments.Replay)
     {
-        return RunReplayDiff(*readers[0], *readers[1], arguments.Positional[0],
-                             arguments.Positional[1], console);
+        return RunReplayDiff(*readers[0], *readers[1], arguments.Files[0], arguments.Files[1],
+                             console);
     }
     const VTrialDiffResult result = VTrialDiff::Compare(*readers[0], *readers[1]);
     for (const std::string& note : result.Notes)
@@ -460,7 +442,7 @@ int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
         console.Out << "The trials are equal: " << result.FramesCompared << " frames compared.\n";
         return Tsmtrial::kExitOk;
     }
-    console.Out << arguments.Positional[0] << " and " << arguments.Positional[1] << " differ.\n";
+    console.Out << arguments.Files[0] << " and " << arguments.Files[1] << " differ.\n";
     for (const std::string& difference : result.HeaderDifferences)
     {
         console.Out << "Header: " << difference << "\n";
@@ -484,83 +466,43 @@ int RunDiff(const VArguments& arguments, const VTsmtrialConsole& console)
 namespace Tsmtrial
 {
 
-std::string Usage()
-{
-    return "Usage:\n"
-           "  tsmtrial info FILE [--json] [--kind x2d|x1d]\n"
-           "      Header of a trial: version, devices, frames, formats, cameras or source\n"
-           "      sets, frame rate, start timecode and the reader's messages.\n"
-           "  tsmtrial dump FILE --frame INDEX [--json] [--kind x2d|x1d]\n"
-           "      Every item of one frame (INDEX counts from 0 in file order).\n"
-           "  tsmtrial generate OUT.x2d [--cameras N] [--markers N] [--model LABEL]\n"
-           "      [--timecode HH:MM:SS:FF|none] [--frames N] [--rate HZ] [--version 1-3]\n"
-           "      [--seed N] [--first-frame N] [--quiet]\n"
-           "  tsmtrial generate OUT.x1d [--devices N] [--channels N] [--sample-rate HZ]\n"
-           "      [--header-value N|none] [--frames N] [--rate HZ] [--version 1-2]\n"
-           "      [--seed N] [--first-frame N] [--quiet]\n"
-           "      A synthetic trial, the same for the same options and seed.\n"
-           "      Defaults: 4 cameras, 10 markers, Zt-M4, 10:00:00:00, 300 frames, 100 Hz,\n"
-           "      newest version, seed 1, first frame 1; X1D: 1 device, 8 channels, 1000 Hz.\n"
-           "  tsmtrial diff A B [--kind x2d|x1d]\n"
-           "      Compares two trials and shows where they first differ.\n"
-           "  tsmtrial diff SOURCE RECORDING --replay\n"
-           "      Checks a recording of SOURCE's replay (tsmhost run --record): each recorded\n"
-           "      frame against the source frame its number selects (modulo the frame count).\n"
-           "The kind of a file follows from its extension (.x2d, .x1d) unless --kind is given.\n"
-           "Exit status: 0 success (diff: equal), 1 a file or frame could not be read or\n"
-           "written (diff: the trials differ), 2 bad arguments.\n"
-           "Camera models: " +
-           CameraModelLabels() + ".\n";
-}
-
 int Run(const std::vector<std::string>& arguments, const VTsmtrialConsole& console)
 {
-    if (arguments.empty())
+    CLI::App app("Inspects, generates and compares trial files (.x2d camera data, .x1d analogue "
+                 "data).",
+                 "tsmtrial");
+    CommandLine::Configure(app);
+    VArguments parsed;
+    Declare(app, parsed);
+    // "tsmtrial help" shows the help, as --help does.
+    const bool helpWord = !arguments.empty() && arguments[0] == "help";
+    const CommandLine::VParseResult result =
+        CommandLine::Parse(app, helpWord ? std::vector<std::string>{"--help"} : arguments);
+    switch (result.Outcome)
     {
-        return UsageError(console, "no command given");
+    case CommandLine::EOutcome::HelpShown:
+    case CommandLine::EOutcome::VersionShown:
+        console.Out << result.Text;
+        return kExitOk;
+    case CommandLine::EOutcome::Refused:
+        return UsageError(console, result.Text, CommandLine::HelpOfChosen(app));
+    case CommandLine::EOutcome::Parsed:
+        break;
     }
-    const std::string& command = arguments[0];
-    for (const std::string& argument : arguments)
+    const std::string help = CommandLine::HelpOfChosen(app);
+    if (app.got_subcommand("info"))
     {
-        if (argument == "--help" || argument == "-h" || argument == "help")
-        {
-            console.Out << Usage();
-            return kExitOk;
-        }
+        return RunInfo(parsed, console, help);
     }
-    const std::vector<VOptionRule>* rules = nullptr;
-    int (*run)(const VArguments&, const VTsmtrialConsole&) = nullptr;
-    if (command == "info")
+    if (app.got_subcommand("dump"))
     {
-        rules = &kInfoOptions;
-        run = RunInfo;
+        return RunDump(parsed, console, help);
     }
-    else if (command == "dump")
+    if (app.got_subcommand("generate"))
     {
-        rules = &kDumpOptions;
-        run = RunDump;
+        return RunGenerate(parsed, console, help);
     }
-    else if (command == "generate")
-    {
-        rules = &kGenerateOptions;
-        run = RunGenerate;
-    }
-    else if (command == "diff")
-    {
-        rules = &kDiffOptions;
-        run = RunDiff;
-    }
-    else
-    {
-        return UsageError(console, "unknown command \"" + command + "\"");
-    }
-    VArguments split;
-    std::string error;
-    if (!SplitArguments(arguments, 1, *rules, split, error))
-    {
-        return UsageError(console, command + ": " + error);
-    }
-    return run(split, console);
+    return RunDiff(parsed, console, help);
 }
 
 } // namespace Tsmtrial

@@ -26,9 +26,7 @@ constexpr int kExitUsage = 2;
 
 /// Runs one command line; `arguments` excludes the program name. Returns the exit code.
 /// Runs on the caller's thread; writes only to the console's streams and the files named.
+/// "--help" (or "help") writes the help of the command named; "--version" the version.
 int Run(const std::vector<std::string>& arguments, const VTsmtrialConsole& console);
-
-/// The usage text.
-std::string Usage();
 
 } // namespace Tsmtrial

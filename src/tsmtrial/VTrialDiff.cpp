@@ -1,7 +1,7 @@
 #include "tsmtrial/VTrialDiff.h"
 
 #include "tsmtrial/TrialReport.h"
-#include "tsmtrial/VJsonWriter.h"
+#include "tsmtrial/NumberText.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ namespace
 
 std::string Number(double value)
 {
-    return VJsonWriter::FormatNumber(value);
+    return NumberText::Shortest(value);
 }
 
 std::string Versus(const std::string& first, const std::string& second)
@@ -30,7 +30,7 @@ std::string Versus(double first, double second)
 
 std::string Versus(float first, float second)
 {
-    return VJsonWriter::FormatNumber(first) + " vs " + VJsonWriter::FormatNumber(second);
+    return NumberText::Shortest(first) + " vs " + NumberText::Shortest(second);
 }
 
 /// Sets `difference` to "what: a vs b" when the values differ; true when they do.

@@ -6,7 +6,7 @@
 #include "timecode/VTimecode.h"
 #include "tsmtrial/CameraModels.h"
 #include "tsmtrial/TrialOutputFile.h"
-#include "tsmtrial/VJsonWriter.h"
+#include "tsmtrial/NumberText.h"
 #include "tsmtrial/VSeededRandom.h"
 
 #include <algorithm>
@@ -135,7 +135,7 @@ bool StartTimecodeText(const std::string& clock, double rate, std::string& text,
             message = message.substr(0, tail) + ".";
         }
         error = "The start timecode \"" + clock + "\" cannot be used at " +
-                VJsonWriter::FormatNumber(rate) + " Hz: " + message;
+                NumberText::Shortest(rate) + " Hz: " + message;
         return false;
     }
     text = timecode.ToText();

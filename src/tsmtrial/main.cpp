@@ -1,5 +1,5 @@
 // tsmtrial: inspects, generates and compares trial files (.x2d camera data, .x1d analogue
-// data). See Tsmtrial::Usage for the sub-commands.
+// data). "tsmtrial --help" lists the sub-commands.
 #include "tsmtrial/TsmtrialCommands.h"
 
 #include <unistd.h>

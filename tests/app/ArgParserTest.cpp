@@ -99,3 +99,25 @@ TEST(ArgParser, HelpStopsReadingAndListsEachOption)
                           "  -?, --help  show this listing\n");
     EXPECT_EQ(err.Text(), "");
 }
+
+TEST(ArgParser, VersionIsListedAfterTheOptionsAndStopsReading)
+{
+    VOptions options;
+    options.m_Parser.SetVersion("prog 9.8.7");
+    VCapture out;
+    VCapture err;
+    EXPECT_EQ(options.m_Parser.Parse({"prog", "--version", "-flag"}, out.File(), err.File()),
+              VArgParser::EParseResult::VersionShown);
+    EXPECT_FALSE(options.m_Flag);
+    EXPECT_EQ(out.Text(), "prog 9.8.7\n");
+    VCapture listing;
+    options.m_Parser.PrintHelp(listing.File());
+    EXPECT_NE(listing.Text().find("[default: false]\n  --version   show the version"),
+              std::string::npos)
+        << listing.Text();
+    // Without SetVersion "--version" is an unknown argument, as before.
+    VOptions plain;
+    EXPECT_EQ(plain.m_Parser.Parse({"prog", "--version"}, out.File(), err.File()),
+              VArgParser::EParseResult::Parsed);
+    EXPECT_EQ(err.Text(), "Warning: ignoring unrecognised argument \"--version\"\n");
+}

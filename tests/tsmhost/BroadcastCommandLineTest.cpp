@@ -78,14 +78,19 @@ TEST(BroadcastCommandLine, DestinationDefaultsFollowTheHalAddress)
 TEST(BroadcastCommandLine, RejectsMissingAndMalformedValues)
 {
     EXPECT_EQ(ParseError({}), "no command given");
-    EXPECT_EQ(ParseError({"launch"}), "unknown command \"launch\"");
+    // Words the command line does not know are named by CLI11's own messages.
+    EXPECT_NE(ParseError({"launch"}).find("launch"), std::string::npos);
     EXPECT_EQ(ParseError({"master", "--device", "1"}), "--rate is needed for master");
     EXPECT_EQ(ParseError({"master", "--rate", "1"}), "--device is needed for master");
     EXPECT_EQ(ParseError({"preview", "--device", "1"}), "--on or --off is needed for preview");
     EXPECT_EQ(ParseError({"sync"}), "--frame is needed for sync");
     EXPECT_EQ(ParseError({"raw"}), "at least one word is needed for raw");
-    EXPECT_EQ(ParseError({"sync", "--frame"}), "--frame needs a value");
-    EXPECT_EQ(ParseError({"sync", "--speed", "1"}), "unknown option \"--speed\"");
+    EXPECT_NE(ParseError({"sync", "--frame"}).find("--frame"), std::string::npos);
+    EXPECT_NE(ParseError({"sync", "--speed", "1"}).find("--speed"), std::string::npos);
+    // Options belong to the commands that use them, and one command goes per datagram.
+    EXPECT_NE(ParseError({"sync", "--frame", "1", "--device", "2"}).find("--device"),
+              std::string::npos);
+    EXPECT_FALSE(ParseError({"sync", "--frame", "1", "reset", "--device", "2"}).empty());
     for (const char* bad : {"", "-1", "+1", "4294967296", "0x", "0x100000000", "12a", "1.5"})
         EXPECT_EQ(ParseError({"sync", "--frame", bad}),
                   std::string("bad value \"") + bad + "\" for --frame");
@@ -98,4 +103,13 @@ TEST(BroadcastCommandLine, RejectsMissingAndMalformedValues)
     EXPECT_EQ(ParseError({"sync", "--frame", "1", "--port", "65536"}),
               "bad value \"65536\" for --port");
     EXPECT_EQ(ParseError({"raw", "0x1", "x"}), "\"x\" is not a 32-bit number");
+    EXPECT_EQ(ParseError({"preview", "--device", "1", "--on", "--off"}).find("--on"), 0u);
+}
+
+TEST(BroadcastCommandLine, ValuesMayFollowAnEqualsSign)
+{
+    const VBroadcastRequest request =
+        Parse({"master", "--device=0x02000001", "--rate=100.5", "--port=9999"});
+    EXPECT_EQ(request.m_Words, (std::vector<uint32_t>{0x00030005, 0x02000001, 0, 100, 500, 0}));
+    EXPECT_EQ(request.m_Port, 9999);
 }

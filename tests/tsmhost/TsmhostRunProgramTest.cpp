@@ -114,6 +114,12 @@ TEST(TsmhostProgram, RunRefusesBadArgumentsAndBusyPorts)
     EXPECT_NE(usage.Err.find("tsmhost: bad value \"soon\" for --duration"), std::string::npos);
     EXPECT_EQ(RunProgram({"run", "--data-port-base", "70000"}).Exit, 2);
     EXPECT_EQ(RunProgram({"run", "--help"}).Exit, 0);
+    EXPECT_EQ(RunProgram({"run", "--wait", "1", "--wait=2"}).Exit, 2);
+    // Values after "=" are read as after a blank: with nobody there the run gives up (1).
+    const VProgramResult joined =
+        RunProgram({"run", "--hal=127.0.0.1", "--wait=0.2", "--duration=1",
+                    "--discovery-port=" + std::to_string(FreeUdpPort())});
+    EXPECT_EQ(joined.Exit, 1) << joined.Err;
 
     VSocketSimple squatter;
     ASSERT_TRUE(squatter.Create(VSocketSimple::KindDatagram));

@@ -1,5 +1,6 @@
 // The sub-commands run in-process: what they print, in text and JSON, and their exit codes
 // for good files, bad files and bad arguments.
+#include "tsmtrial/TrialReport.h"
 #include "tsmtrial/TsmtrialCommands.h"
 #include "tsmtrial/VX1DTrialGenerator.h"
 #include "tsmtrial/VX2DTrialGenerator.h"
@@ -446,6 +447,10 @@ TEST_F(TsmtrialCommand, BadArgumentsPrintTheUsageAndExitTwo)
     EXPECT_EQ(help.Code, 0);
     EXPECT_TRUE(Contains(help.Out, "Usage:\n"));
     EXPECT_EQ(RunTool({"generate", "--help"}).Code, 0);
+    // --version names the program; after generate it is the file version.
+    const VResult version = RunTool({"--version"});
+    EXPECT_EQ(version.Code, 0);
+    EXPECT_EQ(version.Out.rfind("tsmtrial ", 0), 0u) << version.Out;
 }
 
 TEST_F(TsmtrialCommand, GenerateHonoursItsOptionsAndEveryVersionOpens)
@@ -496,4 +501,19 @@ TEST_F(TsmtrialCommand, GenerateHonoursItsOptionsAndEveryVersionOpens)
     // The same command twice gives the same bytes.
     ASSERT_EQ(RunTool({"generate", m_Dir.File("again.x2d"), "--frames", "60"}).Code, 0);
     EXPECT_EQ(TsmtrialTest::ReadBytes(m_X2D), TsmtrialTest::ReadBytes(m_Dir.File("again.x2d")));
+}
+
+TEST(TsmtrialReport, NamesThatAreNotUtf8LeaveTheJsonValid)
+{
+    VTrialInfo info;
+    info.Opened = true;
+    info.Cameras.resize(1);
+    info.Cameras[0].TypeName = "Zt\xFF";
+    info.CameraNames = {"cam\xE9ra"}; // Latin-1, as an old file may hold
+    std::string text;
+    ASSERT_NO_THROW(text = TrialReport::InfoJson(info));
+    TestJson::VValue json;
+    ASSERT_TRUE(TestJson::VParser(text).Parse(json)) << text;
+    EXPECT_EQ(json["cameras"][0]["name"].Text, "cam\xEF\xBF\xBDra");
+    EXPECT_EQ(json["cameras"][0]["type"].Text, "Zt\xEF\xBF\xBD");
 }
