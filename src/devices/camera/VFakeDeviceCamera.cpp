@@ -2,14 +2,14 @@
 
 #include "devices/BroadcastCommand.h"
 #include "devices/DisplayNameTable.h"
+#include "devices/ShellArguments.h"
+#include "devices/VDefinitionBuilder.h"
 #include "devices/cameramodels/CameraModelTable.h"
 #include "params/IParamDefinitionList.h"
 #include "params/IParamList.h"
 #include "params/ParamAccess.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <initializer_list>
 #include <string_view>
 #include <type_traits>
@@ -20,89 +20,6 @@ namespace
 {
 
 // ---- definitions -----------------------------------------------------------
-
-struct VDefinitionTexts
-{
-    const char* m_Key;
-    const char* m_DisplayName;
-    const char* m_Description;
-    const char* m_Group;
-};
-
-/// The flags the camera puts on its definitions.
-enum EMark : unsigned
-{
-    MarkNone = 0,
-    MarkFlagA = 1u << 0,
-    MarkReadOnly = 1u << 1,
-    MarkFlagB = 1u << 2,
-};
-
-/// Collects whether every definition and option could be added.
-class VDefinitionBuilder
-{
-public:
-    explicit VDefinitionBuilder(IParamDefinitionList& list) : m_List(list) {}
-
-    template <class T>
-    IParamDefinition* Add(const VDefinitionTexts& texts, const T& defaultValue,
-                          unsigned marks = MarkNone)
-    {
-        IParamDefinition* definition =
-            AddTypedDefinition<T>(m_List, texts.m_Key, texts.m_DisplayName, texts.m_Description,
-                                  texts.m_Group, defaultValue);
-        if (definition == nullptr)
-        {
-            m_Complete = false;
-            return nullptr;
-        }
-        if ((marks & MarkFlagA) != 0)
-            definition->SetFlagA(true);
-        if ((marks & MarkReadOnly) != 0)
-            definition->SetReadOnly(true);
-        if ((marks & MarkFlagB) != 0)
-            definition->SetFlagB(true);
-        return definition;
-    }
-
-    template <class T>
-    void AddOption(IParamDefinition* definition, const char* label, const T& value)
-    {
-        if (definition == nullptr || AddOptionValue<T>(*definition, label, value) == nullptr)
-            m_Complete = false;
-    }
-
-    /// Options labelled "Min" and "Max", then the range flag.
-    void AddRange(IParamDefinition* definition, int32_t minimum, int32_t maximum)
-    {
-        AddOption<int32_t>(definition, "Min", minimum);
-        AddOption<int32_t>(definition, "Max", maximum);
-        if (definition != nullptr)
-            definition->SetOptionRange(true);
-    }
-
-    /// Text options whose label and stored value are equal.
-    void AddTextOptions(IParamDefinition* definition, std::initializer_list<const char*> labels)
-    {
-        for (const char* label : labels)
-            AddOption<std::string>(definition, label, label);
-    }
-
-    /// Text options given as label and stored value.
-    void AddTextOptions(IParamDefinition* definition,
-                        std::initializer_list<std::pair<const char*, const char*>> options)
-    {
-        for (const auto& [label, value] : options)
-            AddOption<std::string>(definition, label, value);
-    }
-
-    void Fail() { m_Complete = false; }
-    bool IsComplete() const { return m_Complete; }
-
-private:
-    IParamDefinitionList& m_List;
-    bool m_Complete = true;
-};
 
 /// The camera models offered as "DeviceType" options, in option order.
 constexpr const char* kDeviceTypeOptions[] = {"Zt-H1",
@@ -129,91 +46,14 @@ constexpr const char* kDeviceTypeOptions[] = {"Zt-H1",
 
 constexpr const char* kDefaultDeviceType = "Zt-M4";
 
-// ---- shell arguments -------------------------------------------------------
-
-constexpr std::string_view kTrimSet = " \t\r\n";
-
-std::string_view Trim(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(kTrimSet);
-    if (first == std::string_view::npos)
-        return {};
-    const size_t last = text.find_last_not_of(kTrimSet);
-    return text.substr(first, last - first + 1);
-}
-
-/// Skips leading white space as stream extraction does.
-std::string_view SkipLeadingSpace(std::string_view text)
-{
-    size_t first = 0;
-    while (first < text.size() && std::isspace(static_cast<unsigned char>(text[first])) != 0)
-        ++first;
-    return text.substr(first);
-}
-
-/// A decimal number of type T after optional leading white space, with an
-/// optional sign ('-' only for signed T) and nothing after it, within T's range.
-template <class T> bool ReadWholeNumber(std::string_view text, T& out)
-{
-    text = SkipLeadingSpace(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) != 0 ||
-                          (std::is_signed_v<T> && text.front() == '-')))
-        return false;
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
-    if (error != std::errc() || stop != end)
-        return false;
-    out = value;
-    return true;
-}
-
-/// Splits at blanks (runs of blanks separate once); double quotes make blanks
-/// part of a token and are not kept. An unclosed quote runs to the end.
-std::vector<std::string> SplitQuotedTokens(std::string_view text)
-{
-    std::vector<std::string> tokens;
-    std::string token;
-    bool inToken = false;
-    bool quoted = false;
-    for (const char c : text)
-    {
-        if (c == '"')
-        {
-            quoted = !quoted;
-            inToken = true; // "" is an empty token of its own
-            continue;
-        }
-        if (c == ' ' && !quoted)
-        {
-            if (inToken)
-                tokens.push_back(std::move(token));
-            token.clear();
-            inToken = false;
-            continue;
-        }
-        token += c;
-        inToken = true;
-    }
-    if (inToken)
-        tokens.push_back(std::move(token));
-    return tokens;
-}
+using ShellArguments::ReadWholeNumber;
+using ShellArguments::SplitQuotedTokens;
+using ShellArguments::Trim;
+constexpr auto AppendInfoLine = &ShellArguments::AppendReportLine;
 
 bool IsOneOf(std::string_view text, std::initializer_list<std::string_view> words)
 {
     return std::find(words.begin(), words.end(), text) != words.end();
-}
-
-/// "<name> : <value>\n", the line format of the "info" report.
-void AppendInfoLine(std::string& reply, const char* name, const std::string& value)
-{
-    reply += name;
-    reply += " : ";
-    reply += value;
-    reply += '\n';
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "devices/camera/VFakeDeviceCameraX2D.h"
 
 #include "FileIO/X2DIO/VX2DHolder.h"
+#include "devices/ShellArguments.h"
 #include "devices/cameramodels/CameraModelTable.h"
 #include "params/IString.h"
 
@@ -59,14 +60,7 @@ std::string VFakeDeviceCameraX2D::DeviceTypeForRecord(const CameraInfoRecord& re
 
 std::string VFakeDeviceCameraX2D::SkipLine(uint32_t deviceId, uint32_t frame, uint32_t previous)
 {
-    const uint32_t difference = frame - previous;
-    if (difference == 1)
-        return {};
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "Device %d skipped %d frames between frame numbers %d and %d\n", Signed(deviceId),
-                  Signed(difference), Signed(previous), Signed(frame));
-    return line;
+    return ShellArguments::SkipLine(deviceId, frame, previous);
 }
 
 void VFakeDeviceCameraX2D::WarnIfUnknownModel(const VFakeDeviceCamera& camera)
