@@ -9,6 +9,8 @@
 #include "devices/camera/VFakeDeviceCameraX2DParsed.h"
 #include "devices/IFakeDevice.h"
 #include "devices/loading/VTrialLoader.h"
+#include "devices/syncunit/VFakeDeviceNetX1D.h"
+#include "devices/syncunit/VFakeDeviceNetX2D.h"
 #include "devices/VDeviceConnectionServices.h"
 #include "devices/VFakeDeviceManager.h"
 #include "net/VNetAddress.h"
@@ -86,9 +88,10 @@ public:
     VRegisteredDeviceClasses& operator=(const VRegisteredDeviceClasses&) = delete;
 
 private:
-    // The trial-file camera, then the prepared-trial camera.
-    static constexpr VDeviceClassDefinitions* kClasses[] = {&VFakeDeviceCameraX2DDefinitions,
-                                                            &VFakeDeviceCameraX2DParsedDefinitions};
+    // The trial-file camera, the prepared-trial camera, the X1D sync unit, the X2D sync unit.
+    static constexpr VDeviceClassDefinitions* kClasses[] = {
+        &VFakeDeviceCameraX2DDefinitions, &VFakeDeviceCameraX2DParsedDefinitions,
+        &VFakeDeviceNetX1DDefinitions, &VFakeDeviceNetX2DDefinitions};
 };
 
 [[noreturn]] void RaiseUnhandledFault()
@@ -178,7 +181,7 @@ int RunTsmCL(int argc, char* argv[])
     // Each device that connects gets its command shell and awake-and-alive sender.
     VFakeDeviceManagerOptions managerOptions;
     managerOptions.m_DeviceServices = std::make_shared<VDeviceConnectionServices>();
-    // The cameras of a trial file are made by the camera loader.
+    // The devices of the trial files are made by the trial loader.
     managerOptions.m_DeviceLoader = std::make_shared<VTrialLoader>();
     auto manager =
         std::make_unique<VFakeDeviceManager>(eventManager.get(), localAddress.GetNetworkOrder(),

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -175,6 +177,30 @@ TEST(TsmCLProgram, PrintsTheX1DFileBeforeTheX2DFileInEitherOrder)
         VChildProcess child;
         StartRunning(child, args);
         EXPECT_EQ(child.Stdout(), expected);
+        Terminate(child, SIGINT);
+    }
+}
+
+TEST(TsmCLProgram, LoadsTheX1DFileFirstInEitherOrder)
+{
+    // The X1D file's sync unit takes position 1; the X2D file's four cameras follow, then its
+    // sync unit (the sample has a start timecode). Each connects in list order.
+    for (const bool x2dFirst : {true, false})
+    {
+        std::vector<std::string> args = {"-localip", "127.0.0.1", "-halip", "127.0.0.1"};
+        const std::vector<std::string> x1d = {"-x1d", TSM_SAMPLE_X1D};
+        const std::vector<std::string> x2d = {"-x2d", TSM_SAMPLE_X2D};
+        for (const auto* files : x2dFirst ? std::array{&x2d, &x1d} : std::array{&x1d, &x2d})
+            args.insert(args.end(), files->begin(), files->end());
+        VChildProcess child;
+        StartRunning(child, args);
+        ASSERT_TRUE(child.WaitForOutput("33554438: Set up telnet listener", 10s)) << child.Stdout();
+        const std::string out = child.Stdout();
+        std::vector<std::size_t> order;
+        for (const char* id : {"33554433", "1", "2", "3", "4", "33554438"})
+            order.push_back(out.find("\n" + std::string(id) + ": Set up telnet listener"));
+        EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << out;
+        EXPECT_EQ(std::count(order.begin(), order.end(), std::string::npos), 0) << out;
         Terminate(child, SIGINT);
     }
 }

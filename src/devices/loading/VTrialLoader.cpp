@@ -1,9 +1,14 @@
 #include "devices/loading/VTrialLoader.h"
 
+#include "FileIO/X2DIO/VX1DHolder.h"
 #include "FileIO/X2DIO/VX2DHolder.h"
 #include "devices/VFakeDeviceManager.h"
 #include "devices/camera/VFakeDeviceCameraSynth.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
+#include "devices/syncunit/VFakeDeviceNetSynth.h"
+#include "devices/syncunit/VFakeDeviceNetX1D.h"
+#include "devices/syncunit/VFakeDeviceNetX2D.h"
+#include "timecode/VTimecode.h"
 #include "lumen/Log.h"
 
 #include <cstdio>
@@ -21,13 +26,47 @@ uint32_t NextPosition(const VFakeDeviceManager& manager)
     const uint32_t position = manager.GetDeviceCount() + 1;
     return position <= VTrialLoader::MaxDevicePosition ? position : 0;
 }
+
+/// Sync units carry bit 25 in their id beside their position.
+constexpr uint32_t kSyncUnitIdBit = 0x02000000u;
+
+/// The console line of a device left out because no position is left for it.
+void PrintNoPositionLeft(const char* what)
+{
+    std::printf("The %s gets no device: device positions end at %u (shell port 65535)\n", what,
+                VTrialLoader::MaxDevicePosition);
+    std::fflush(stdout);
+}
 } // namespace
 
 bool VTrialLoader::AddX1D(VFakeDeviceManager& manager, const std::string& path)
 {
-    (void)manager;
-    ZEL_LOG("Devices", 1, "X1D trial files cannot be loaded yet: %s", path.c_str());
-    return false;
+    if (VFakeDeviceNetX1DDefinitions.Get() == nullptr)
+    {
+        ZEL_LOG("Devices", 1, "X1D sync units have no registered definitions: %s not loaded",
+                path.c_str());
+        return false;
+    }
+    std::vector<std::string> errors;
+    const std::shared_ptr<VX1DHolder> trial = VX1DHolder::Open(path, &errors);
+    if (trial == nullptr)
+    {
+        // As for X2D files: the console stays as it is, the reader's messages go to the log.
+        ZEL_LOG("Devices", 1, "Cannot open the X1D file %s", path.c_str());
+        for (const std::string& error : errors)
+            ZEL_LOG("Devices", 1, "  %s", error.c_str());
+        return false;
+    }
+    const uint32_t position = NextPosition(manager);
+    if (position == 0)
+    {
+        PrintNoPositionLeft("sync unit of the X1D file");
+        return false;
+    }
+    manager.AddDevice(
+        VFakeDevice::Create<VFakeDeviceNetX1D>(manager, trial, position | kSyncUnitIdBit, position,
+                                               manager.GetLocalAddress(), manager.GetHalAddress()));
+    return true;
 }
 
 bool VTrialLoader::AddX2D(VFakeDeviceManager& manager, const std::string& path)
@@ -51,8 +90,7 @@ bool VTrialLoader::AddX2D(VFakeDeviceManager& manager, const std::string& path)
         return false;
     }
     AddX2DCameras(manager, trial);
-    // A trial with a start timecode also brings a sync unit; that device class is made
-    // elsewhere and joins here when it exists.
+    AddX2DSyncUnit(manager, trial);
     return true;
 }
 
@@ -79,6 +117,29 @@ uint32_t VTrialLoader::AddX2DCameras(VFakeDeviceManager& manager,
     return made;
 }
 
+bool VTrialLoader::AddX2DSyncUnit(VFakeDeviceManager& manager,
+                                  const std::shared_ptr<VX2DHolder>& trial)
+{
+    VTimecode start;
+    if (!trial->GetStartTimecode(start))
+        return false;
+    if (VFakeDeviceNetX2DDefinitions.Get() == nullptr)
+    {
+        ZEL_LOG("Devices", 1, "X2D sync units have no registered definitions");
+        return false;
+    }
+    const uint32_t position = NextPosition(manager);
+    if (position == 0)
+    {
+        PrintNoPositionLeft("sync unit of the X2D file");
+        return false;
+    }
+    manager.AddDevice(
+        VFakeDevice::Create<VFakeDeviceNetX2D>(manager, trial, position | kSyncUnitIdBit, position,
+                                               manager.GetLocalAddress(), manager.GetHalAddress()));
+    return true;
+}
+
 bool VTrialLoader::AddSyntheticCamera(VFakeDeviceManager& manager, uint32_t model)
 {
     if (VFakeDeviceCameraSynthDefinitions.Get() == nullptr)
@@ -97,7 +158,16 @@ bool VTrialLoader::AddSyntheticCamera(VFakeDeviceManager& manager, uint32_t mode
 
 bool VTrialLoader::AddSyntheticSyncUnit(VFakeDeviceManager& manager)
 {
-    (void)manager;
-    ZEL_LOG("Devices", 1, "Synthetic sync units cannot be made yet");
-    return false;
+    if (VFakeDeviceNetSynthDefinitions.Get() == nullptr)
+    {
+        ZEL_LOG("Devices", 1, "Synthetic sync units have no registered definitions");
+        return false;
+    }
+    const uint32_t position = NextPosition(manager);
+    if (position == 0)
+        return false;
+    manager.AddDevice(VFakeDevice::Create<VFakeDeviceNetSynth>(manager, position | kSyncUnitIdBit,
+                                                               position, manager.GetLocalAddress(),
+                                                               manager.GetHalAddress()));
+    return true;
 }
