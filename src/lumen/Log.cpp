@@ -1,7 +1,11 @@
 #include "Log.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string_view>
@@ -54,9 +58,12 @@ public:
             m_DefaultLevel = level;
             for (auto& category : m_Categories)
                 category.SetLevel(level);
-            return;
         }
-        FindOrAdd(name).SetLevel(level);
+        else
+        {
+            FindOrAdd(name).SetLevel(level);
+        }
+        m_AnyLevel.store(HasAnyLevel());
     }
 
     ILogCategory* GetCategory(const std::string& name) override
@@ -71,7 +78,7 @@ public:
         if (category == nullptr || category->GetLevel() < level)
             return;
         std::lock_guard lock(m_Lock);
-        if (m_Output == nullptr)
+        if (m_Output == nullptr || m_Closed.load())
             return;
         std::fprintf(m_Output, "[%s:%d] %s(%d): %s\n", category->GetName().c_str(), level,
                      file != nullptr ? file : "?", line, message.c_str());
@@ -82,26 +89,29 @@ public:
     {
         std::lock_guard lock(m_Lock);
         CloseOutput();
+        m_Closed.store(false);
         if (path.empty())
             return true;
         if (path == "-")
-        {
             m_Output = stderr;
-            return true;
-        }
-        m_Output = std::fopen(path.c_str(), "ae");
+        else
+            m_Output = std::fopen(path.c_str(), "ae");
+        m_OutputFd.store(m_Output != nullptr ? fileno(m_Output) : -1);
         return m_Output != nullptr;
     }
 
+    // Runs in the crash signal handler, where the crashed thread may hold m_Lock in the
+    // middle of a write: only atomics and write(2). The FILE stays open (fclose is not
+    // safe here); every later Write sees m_Closed and drops its message.
     void Close(const char* message)
     {
-        std::lock_guard lock(m_Lock);
-        if (m_Output != nullptr && message != nullptr && HasAnyLevel())
-        {
-            std::fprintf(m_Output, "%s\n", message);
-            std::fflush(m_Output);
-        }
-        CloseOutput();
+        if (m_Closed.exchange(true))
+            return;
+        const int fd = m_OutputFd.load();
+        if (fd < 0 || message == nullptr || !m_AnyLevel.load())
+            return;
+        WriteAll(fd, message, std::strlen(message));
+        WriteAll(fd, "\n", 1);
     }
 
 private:
@@ -146,10 +156,26 @@ private:
             else
                 FindOrAdd(name).SetLevel(static_cast<int>(level));
         }
+        m_AnyLevel.store(HasAnyLevel());
+    }
+
+    static void WriteAll(int fd, const char* text, size_t length)
+    {
+        while (length > 0)
+        {
+            const ssize_t written = ::write(fd, text, length);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return;
+            text += written;
+            length -= static_cast<size_t>(written);
+        }
     }
 
     void CloseOutput()
     {
+        m_OutputFd.store(-1);
         if (m_Output != nullptr && m_Output != stderr)
             std::fclose(m_Output);
         m_Output = nullptr;
@@ -159,12 +185,26 @@ private:
     std::deque<VLogCategory> m_Categories;
     int m_DefaultLevel = 0;
     std::FILE* m_Output = nullptr;
+    // Copies that Close reads without the lock (it may run in a signal handler).
+    std::atomic<int> m_OutputFd{-1};     // descriptor of m_Output, -1 when none
+    std::atomic<bool> m_AnyLevel{false}; // HasAnyLevel() as of the last level change
+    std::atomic<bool> m_Closed{false};   // set by Close, cleared by SetOutput
+    static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 };
+
+// The log once it exists, for CloseLog: a crash before anyone logged has nothing to close,
+// and a signal handler must not run the allocation and guard of a first use.
+std::atomic<VLog*> g_CreatedLog{nullptr};
 
 VLog& TheLog()
 {
     // Never destroyed: logging sites may run during static destruction.
-    static VLog* log = new VLog;
+    static VLog* log = []
+    {
+        auto* created = new VLog;
+        g_CreatedLog.store(created);
+        return created;
+    }();
     return *log;
 }
 
@@ -177,7 +217,8 @@ ILogCategorised& GlobalLog()
 
 void CloseLog(const char* message)
 {
-    TheLog().Close(message);
+    if (VLog* log = g_CreatedLog.load())
+        log->Close(message);
 }
 
 std::string FormatLogText(const char* format, ...)

@@ -44,7 +44,10 @@ public:
 /// Without TSM_LOG every level is 0 and nothing is written.
 ILogCategorised& GlobalLog();
 
-/// Writes a final message and closes the output; later writes are dropped.
+/// Writes a final message (only when some category has a level above 0) and closes the
+/// log: later writes are dropped until SetOutput opens an output again. Async-signal-safe:
+/// the crash hand-off calls it from its signal handler, so it takes no lock and writes with
+/// write(2); a log that was never used has nothing to close.
 void CloseLog(const char* message);
 
 /// A lazily looked-up category handle kept in a static variable at a logging site.
