@@ -1,5 +1,6 @@
 #include "net/VThread.h"
 
+#include "net/VAlternateSignalStack.h"
 #include "net/VSyncState.h"
 
 #include <sys/resource.h>
@@ -73,6 +74,8 @@ bool VThread::Start(uint32_t stackSize)
 void* VThread::ThreadEntry(void* argument)
 {
     auto* self = static_cast<VThread*>(argument);
+    // A fault on this thread, even one that overran its stack, reaches the crash handler.
+    const VAlternateSignalStack signalStack;
     if (!self->m_Name.empty())
     {
         const std::string shortName = self->m_Name.substr(0, MaxThreadNameLength);
