@@ -1,0 +1,306 @@
+// The real ZELErrorReporting: every failure message, the headless and unattended runs, and
+// uploads to a real FTP server on loopback.
+#include "MinidumpFile.h"
+#include "VTempFolder.h"
+#include "VChildProcess.h"
+#include "VReportTarget.h"
+
+#include "errorreporting/VDumpUploader.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+const std::string kCaption = "ZEL Error Reporting: ";
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// Runs the reporter to its end (at most 60 s) with nothing but `settings` among the
+/// variables that steer it: no display, no answer, no server unless given.
+void RunReporter(VChildProcess& child, const std::vector<std::string>& settings,
+                 const std::vector<std::string>& args, const std::vector<std::string>& wrapper = {})
+{
+    std::vector<std::string> command = {"/usr/bin/env",     "-u", "DISPLAY",           "-u",
+                                        "WAYLAND_DISPLAY",  "-u", "ZEL_REPORT_ANSWER", "-u",
+                                        "ZEL_CRASH_SERVER", "-u", "QT_QPA_PLATFORM"};
+    command.insert(command.end(), settings.begin(), settings.end());
+    command.insert(command.end(), wrapper.begin(), wrapper.end());
+    command.push_back(REPORTER_PATH);
+    command.insert(command.end(), args.begin(), args.end());
+    ASSERT_TRUE(child.Start(command));
+    ASSERT_TRUE(child.WaitForExit(60s)) << "the reporter did not end within 60 s";
+}
+
+std::vector<std::string> CrashArguments(const VReportTarget& target)
+{
+    char record[32];
+    std::snprintf(record, sizeof(record), "0x%llX",
+                  static_cast<unsigned long long>(target.GetRecordAddress()));
+    return {std::to_string(target.GetPid()), record, std::to_string(target.GetCrashedThreadId()),
+            "1"};
+}
+
+/// The dump path and incident ID of the information text, which must end the error output.
+bool ReadInformation(const std::string& errors, std::string& dumpPath, std::string& incident)
+{
+    static const std::regex information(
+        "ZEL Error Reporting: Information about this crash has not been sent to ZEL\\.\n"
+        "Please e-mail the file (.+) to crash-reports@zel\\.example\\.\n"
+        "Your incident ID is (tsm_errorreporting_program_tests-[0-9]{8}-[0-9]{6})\\.\n$");
+    std::smatch match;
+    if (!std::regex_search(errors, match, information))
+        return false;
+    dumpPath = match[1];
+    incident = match[2];
+    return true;
+}
+
+/// pyftpdlib serving a fresh folder on a free loopback port with the crash server's account.
+class VFtpServer
+{
+public:
+    explicit VFtpServer(const std::string& permissions)
+    {
+        if (!m_Process.Start({"/usr/bin/python3", FTP_SERVER_SCRIPT, m_Root.Path(), permissions}) ||
+            !m_Process.WaitForOutput("\n", 10s))
+            return;
+        m_Port = std::stoi(m_Process.Stdout());
+    }
+    /// The server's output after the port line: the TYPE commands it was given.
+    std::string Commands()
+    {
+        m_Process.WaitForOutput("\x01", 100ms); // reads what has arrived
+        return m_Process.Stdout().substr(m_Process.Stdout().find('\n') + 1);
+    }
+    ~VFtpServer() { m_Process.Signal(SIGTERM); }
+
+    int GetPort() const { return m_Port; }
+    std::string GetAddress() const { return "127.0.0.1:" + std::to_string(m_Port); }
+    const VTempFolder& GetRoot() const { return m_Root; }
+    std::string Errors() const { return m_Process.Stderr(); }
+
+private:
+    VTempFolder m_Root;
+    VChildProcess m_Process;
+    int m_Port = 0;
+};
+
+/// A loopback port where nothing listens.
+int ClosedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+} // namespace
+
+TEST(ReporterProgram, EveryFailureIsPrintedAndEndsWithOne)
+{
+    VReportTarget target;
+    ASSERT_TRUE(target.IsRunning());
+    VTempFolder temp;
+    const std::string pid = std::to_string(target.GetPid());
+    const std::string tmpdir = "TMPDIR=" + temp.Path();
+    struct VCase
+    {
+        std::vector<std::string> m_Settings;
+        std::vector<std::string> m_Args;
+        std::string m_Message;
+        std::vector<std::string> m_Wrapper = {};
+    };
+    const std::vector<VCase> cases = {
+        {{}, {}, "This application is used to implement error reporting for ZEL applications."},
+        {{}, {"12x"}, "Unable to read process ID."},
+        {{}, {"0"}, "Unable to attach to process."},
+        {{}, {pid, "0xZZ", "1"}, "Unable to read exception pointer."},
+        {{}, {pid, "0x10", "t1"}, "Unable to read thread ID."},
+        {{}, {"999999999"}, "Unable to attach to process."},
+        {{"TMPDIR=/no/such/folder"}, {pid}, "Unable to get temporary file path."},
+        {{"TMPDIR=/proc"}, {pid}, "Unable to create temporary file."},
+        // A crash record address that holds no record.
+        {{tmpdir}, {pid, "0x10", pid}, "Unable to write minidump."},
+        // A file that may not grow past 512 bytes.
+        {{tmpdir},
+         {pid},
+         "Unable to write minidump.",
+         {"/bin/sh", "-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\""}},
+    };
+    for (const VCase& test : cases)
+    {
+        VChildProcess child;
+        RunReporter(child, test.m_Settings, test.m_Args, test.m_Wrapper);
+        EXPECT_EQ(child.ExitCode(), 1) << test.m_Message;
+        EXPECT_EQ(child.Stderr(), kCaption + test.m_Message + "\n");
+        EXPECT_EQ(child.Stdout(), "");
+    }
+    EXPECT_TRUE(temp.Files().empty()) << "a failed dump is not left behind";
+
+    // The process was let go each time: a tracer can still attach.
+    VChildProcess again;
+    RunReporter(again, {tmpdir, "ZEL_REPORT_ANSWER=dontsend"}, {pid});
+    EXPECT_EQ(again.ExitCode(), 0) << again.Stderr();
+}
+
+TEST(ReporterProgram, HeadlessWritesTheDumpTellsWhereAndSendsNothing)
+{
+    VReportTarget target;
+    ASSERT_TRUE(target.IsRunning());
+    VFtpServer server("elradfmw");
+    ASSERT_NE(server.GetPort(), 0) << server.Errors();
+    VTempFolder temp;
+
+    // No display at all, and the offscreen platform on a machine that has one.
+    for (const std::vector<std::string>& display :
+         {std::vector<std::string>{},
+          std::vector<std::string>{"DISPLAY=:97", "QT_QPA_PLATFORM=offscreen"}})
+    {
+        std::vector<std::string> settings = {"TMPDIR=" + temp.Path(),
+                                             "ZEL_CRASH_SERVER=" + server.GetAddress()};
+        settings.insert(settings.end(), display.begin(), display.end());
+        VChildProcess child;
+        // Only a process ID: a dump without exception information.
+        RunReporter(child, settings, {std::to_string(target.GetPid())});
+        EXPECT_EQ(child.ExitCode(), 0);
+        std::string dumpPath;
+        std::string incident;
+        ASSERT_TRUE(ReadInformation(child.Stderr(), dumpPath, incident)) << child.Stderr();
+        EXPECT_EQ(fs::path(dumpPath).parent_path(), fs::path(temp.Path()));
+        EXPECT_EQ(fs::path(dumpPath).filename().string().rfind("ZEL", 0), 0u) << dumpPath;
+
+        const VMinidumpFile dump(dumpPath);
+        ASSERT_TRUE(dump.IsValid());
+        const std::vector<std::uint32_t> types = dump.GetTypes();
+        EXPECT_EQ(std::count(types.begin(), types.end(), 6u), 0) << "no exception stream";
+        std::u16string expected(incident.begin(), incident.end());
+        EXPECT_EQ(VMinidumpFile::AsUtf16(dump.GetStream(11)), expected + u'\0');
+        EXPECT_EQ(dump.GetStream(10), std::vector<std::uint8_t>{0});
+        fs::remove(dumpPath);
+    }
+    EXPECT_TRUE(server.GetRoot().Files().empty()) << "nothing uploaded";
+}
+
+TEST(ReporterProgram, SendUploadsTheDumpUnderItsIncidentIdAndRemovesIt)
+{
+    VReportTarget target;
+    ASSERT_TRUE(target.IsRunning());
+    VFtpServer server("elradfmw");
+    ASSERT_NE(server.GetPort(), 0) << server.Errors();
+    VTempFolder temp;
+
+    VChildProcess child;
+    RunReporter(child,
+                {"TMPDIR=" + temp.Path(), "ZEL_REPORT_ANSWER=send",
+                 "ZEL_CRASH_SERVER=" + server.GetAddress()},
+                CrashArguments(target));
+    EXPECT_EQ(child.ExitCode(), 0);
+    EXPECT_EQ(child.Stderr(), "") << "a sent report shows nothing";
+    EXPECT_TRUE(temp.Files().empty()) << "the local dump is gone";
+
+    const std::vector<std::string> arrived = server.GetRoot().Files();
+    ASSERT_EQ(arrived.size(), 1u);
+    static const std::regex name("tsm_errorreporting_program_tests-[0-9]{8}-[0-9]{6}\\.dmp");
+    EXPECT_TRUE(std::regex_match(arrived[0], name)) << arrived[0];
+    const std::string remote = server.GetRoot().Path() + "/" + arrived[0];
+    const VMinidumpFile dump(remote);
+    ASSERT_TRUE(dump.IsValid());
+    const std::string incident = arrived[0].substr(0, arrived[0].size() - 4);
+    EXPECT_EQ(VMinidumpFile::AsUtf16(dump.GetStream(11)),
+              std::u16string(incident.begin(), incident.end()) + u'\0');
+    EXPECT_FALSE(dump.GetStream(6).empty()) << "the exception stream";
+    int exitCode = -1;
+    std::string errors;
+    EXPECT_EQ(Obj2YamlStreamTypes(remote, &exitCode, &errors).size(), 11u) << errors;
+    EXPECT_EQ(exitCode, 0);
+}
+
+TEST(ReporterProgram, AFailedUploadIsReportedAndTheDumpKept)
+{
+    VReportTarget target;
+    ASSERT_TRUE(target.IsRunning());
+    VFtpServer readOnly("elr");
+    ASSERT_NE(readOnly.GetPort(), 0) << readOnly.Errors();
+    VTempFolder temp;
+    const std::string tmpdir = "TMPDIR=" + temp.Path();
+    const std::string pid = std::to_string(target.GetPid());
+
+    struct VCase
+    {
+        std::vector<std::string> m_Settings;
+        std::string m_Failure; // empty: no failure message before the information
+    };
+    const std::vector<VCase> cases = {
+        {{"ZEL_REPORT_ANSWER=send", "ZEL_CRASH_SERVER=127.0.0.1:" + std::to_string(ClosedPort())},
+         "Unable to access the ZEL FTP site."},
+        {{"ZEL_REPORT_ANSWER=send"}, "Unable to access the ZEL FTP site."},
+        {{"ZEL_REPORT_ANSWER=send", "ZEL_CRASH_SERVER=" + readOnly.GetAddress()},
+         "Unable to send data to ZEL. Error reported was: 550 Not enough privileges."},
+        {{"ZEL_REPORT_ANSWER=dontsend", "ZEL_CRASH_SERVER=" + readOnly.GetAddress()}, ""},
+    };
+    for (const VCase& test : cases)
+    {
+        std::vector<std::string> settings = test.m_Settings;
+        settings.push_back(tmpdir);
+        VChildProcess child;
+        RunReporter(child, settings, {pid});
+        EXPECT_EQ(child.ExitCode(), 0);
+        const std::string failure = test.m_Failure.empty() ? "" : kCaption + test.m_Failure + "\n";
+        EXPECT_EQ(child.Stderr().substr(0, failure.size()), failure) << child.Stderr();
+        std::string dumpPath;
+        std::string incident;
+        EXPECT_TRUE(ReadInformation(child.Stderr().substr(failure.size()), dumpPath, incident))
+            << child.Stderr();
+        EXPECT_TRUE(fs::exists(dumpPath)) << dumpPath;
+        fs::remove(dumpPath);
+    }
+    EXPECT_TRUE(readOnly.GetRoot().Files().empty());
+}
+
+TEST(DumpUploader, TheFileArrivesByteForByte)
+{
+    VFtpServer server("elradfmw");
+    ASSERT_NE(server.GetPort(), 0) << server.Errors();
+    VTempFolder temp;
+    // Every byte value, and line ends that a text transfer would change.
+    std::string content;
+    for (int round = 0; round < 64; ++round)
+        for (int value = 0; value < 256; ++value)
+            content.push_back(static_cast<char>(value));
+    content += "\r\n\n\r\x1a";
+    const std::string local = temp.Path() + "/dump";
+    std::ofstream(local, std::ios::binary) << content;
+
+    const VUploadOutcome outcome =
+        UploadDump(ParseCrashServer(server.GetAddress()), local, "tsmCL-20240229-235958");
+    EXPECT_EQ(outcome.m_Result, EUploadResult::Sent) << outcome.m_LastResponse;
+    EXPECT_EQ(ReadAll(server.GetRoot().Path() + "/tsmCL-20240229-235958.dmp"), content);
+    EXPECT_EQ(server.Commands(), "TYPE I\n") << "a binary transfer";
+
+    // A refused login counts as no FTP site.
+    EXPECT_EQ(UploadDump(ParseCrashServer("127.0.0.1:" + std::to_string(ClosedPort())), local, "x")
+                  .m_Result,
+              EUploadResult::NoFtpSite);
+}
