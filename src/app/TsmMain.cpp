@@ -1,5 +1,6 @@
 #include "app/TsmMain.h"
 
+#include "app/CrashFaults.h"
 #include "app/OwnAddress.h"
 #include "app/VArgParser.h"
 #include "app/VQuitOnSignal.h"
@@ -19,10 +20,10 @@
 #include <QCoreApplication>
 
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,13 +95,6 @@ private:
         &VFakeDeviceNetX1DDefinitions, &VFakeDeviceNetX2DDefinitions};
 };
 
-[[noreturn]] void RaiseUnhandledFault()
-{
-    std::raise(SIGSEGV);
-    // Only reached when something ignores SIGSEGV.
-    std::abort();
-}
-
 } // namespace
 
 uint32_t ConnectEveryDevice(VFakeDeviceManager& manager)
@@ -151,7 +145,17 @@ int RunTsmCL(int argc, char* argv[])
     if (options.m_Crash)
     {
         std::printf("Crashing\n");
-        RaiseUnhandledFault();
+        const char* kindText = std::getenv("TSM_CRASH");
+        std::optional<ECrashKind> kind = CrashKindFromText(kindText != nullptr ? kindText : "");
+        if (!kind)
+        {
+            std::fprintf(stderr,
+                         "Warning: TSM_CRASH=\"%s\" is none of segv, abort, throw, thread; "
+                         "raising segv\n",
+                         kindText);
+            kind = ECrashKind::SegmentationFault;
+        }
+        RaiseCrash(*kind);
     }
 
     VNetAddress localAddress;

@@ -105,20 +105,6 @@ TEST(TsmCLProgram, RejectsBadAddressesOnStandardError)
     EXPECT_EQ(both.Stderr(), "Unknown local IP address y\n");
 }
 
-TEST(TsmCLProgram, CrashComesBeforeEverythingElse)
-{
-    VChildProcess child;
-    RunToEnd(child, {"-localip", "1.2.3", "-crash", "-x2d", "t.x2d"});
-    EXPECT_EQ(child.Stdout(), kBanner + "Crashing\n");
-    EXPECT_EQ(child.Stderr().find("Unknown"), std::string::npos)
-        << "no address error after the crash:\n"
-        << child.Stderr();
-    // A sanitizer build reports the fault itself and exits instead.
-    EXPECT_TRUE(child.TermSignal() == SIGSEGV ||
-                child.Stderr().find("Sanitizer: SEGV") != std::string::npos)
-        << "signal " << child.TermSignal() << ", exit code " << child.ExitCode();
-}
-
 TEST(TsmCLProgram, HelpListsEveryOptionAndExitsZero)
 {
     for (const char* help : {"-?", "--help"})
