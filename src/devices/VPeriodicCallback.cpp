@@ -1,5 +1,7 @@
 #include "devices/VPeriodicCallback.h"
 
+#include "net/VAlternateSignalStack.h"
+
 #include <pthread.h>
 
 #include <algorithm>
@@ -63,6 +65,7 @@ size_t VPeriodicCallback::GetCallbackCount() const
 
 void VPeriodicCallback::Run()
 {
+    const VAlternateSignalStack signalStack; // a fault here still reaches the crash handler
     pthread_setname_np(pthread_self(), TimerThreadName);
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::milliseconds(m_PeriodMs);

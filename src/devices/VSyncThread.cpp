@@ -1,6 +1,7 @@
 #include "devices/VSyncThread.h"
 
 #include "lumen/Log.h"
+#include "net/VAlternateSignalStack.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -64,6 +65,7 @@ void VFakeDevice::VSyncThread::RaisePriority()
 
 void VFakeDevice::VSyncThread::Run()
 {
+    const VAlternateSignalStack signalStack; // a fault here still reaches the crash handler
     RaisePriority();
     while (!m_Stop.load())
     {
