@@ -6,7 +6,10 @@
 #include <QRect>
 #include <QString>
 
+#include <vector>
+
 class QCheckBox;
+class QFont;
 class QFontMetrics;
 class QLabel;
 class QLineEdit;
@@ -18,7 +21,8 @@ class QPushButton;
 /// width, vertical units an eighth of its height.
 QRect DialogUnitsToPixels(const QRect& dialogUnits, const QFontMetrics& metrics);
 
-/// The modal crash dialog, 370 by 195 dialog units of the application's default font. Its
+/// The modal crash dialog, 370 by 195 dialog units of the application's default font (taken
+/// down in half points, to 6 at the least, until every text fits its place). Its
 /// controls, in creation (and tab) order: "Send Report" (default button, result 1), the
 /// comments (multi-line, Return makes a new line), the read-only incident ID, the hidden
 /// "more detailed information" check box, "Don't Send" (result 2; Escape and closing the
@@ -51,9 +55,24 @@ public:
 
     void reject() override { Finish(DontSend); }
 
-private:
-    QRect Place(int x, int y, int width, int height) const;
+    /// Whether every label's text fits its height and every visible button's its width.
+    bool TextsFit() const;
 
+private:
+    /// A control and where it lies, in dialog units.
+    struct VPlace
+    {
+        QWidget* m_Widget;
+        QRect m_DialogUnits;
+    };
+
+    /// Sets the font (bold for the title) and places every control for it.
+    void ApplyFont(const QFont& font);
+
+    int m_Brand;
+    std::vector<VPlace> m_Places;
+    QLabel* m_Title = nullptr;
+    QLabel* m_Logos[2] = {};
     QString m_Comments;
     bool m_MoreDetail = false;
     QPlainTextEdit* m_CommentsEdit = nullptr;

@@ -99,6 +99,25 @@ TEST(ErrorReportingDialog, PlacesTheControlsInDialogUnitsInTheirOrder)
                                   "HeaderBand", "LogoZEL", "Title", "Explanation", "LogoOrvan"}));
 }
 
+TEST(ErrorReportingDialog, EveryTextFitsItsPlaceEvenWithAWideDefaultFont)
+{
+    const QFont original = QApplication::font();
+    for (const qreal points : {original.pointSizeF(), 16.0})
+    {
+        QFont font = original;
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        VErrorReportingDialog dialog(0, "tsmCL", "tsmCL-20240229-235958");
+        EXPECT_LE(dialog.font().pointSizeF(), points);
+        for (const QLabel* label : dialog.findChildren<QLabel*>())
+            EXPECT_LE(label->heightForWidth(label->width()), label->height())
+                << points << " pt: " << label->text().toStdString();
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>())
+            EXPECT_LE(button->sizeHint().width(), button->width()) << points << " pt";
+    }
+    QApplication::setFont(original);
+}
+
 TEST(ErrorReportingDialog, ButtonsCloseWithTheirResultAndKeepTheAnswer)
 {
     // "Send Report" keeps the comments (at most 4096 characters) and the detail box.

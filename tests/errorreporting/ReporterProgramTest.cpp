@@ -173,9 +173,10 @@ TEST(ReporterProgram, HeadlessWritesTheDumpTellsWhereAndSendsNothing)
     ASSERT_NE(server.GetPort(), 0) << server.Errors();
     VTempFolder temp;
 
-    // No display at all, and the offscreen platform on a machine that has one.
+    // No display at all, a display that cannot be opened, and the offscreen platform on a
+    // machine that has a display.
     for (const std::vector<std::string>& display :
-         {std::vector<std::string>{},
+         {std::vector<std::string>{}, std::vector<std::string>{"DISPLAY=:97"},
           std::vector<std::string>{"DISPLAY=:97", "QT_QPA_PLATFORM=offscreen"}})
     {
         std::vector<std::string> settings = {"TMPDIR=" + temp.Path(),
