@@ -103,3 +103,19 @@ std::string VHostDevice::GetTypeText() const
         return Info.DeviceType;
     return DeviceClassName(ClassCode);
 }
+
+const VStreamCounters* VHostDevice::GetAnalogueStream() const
+{
+    if (IsCamera())
+        return nullptr;
+    const VStreamCounters* found = nullptr;
+    for (HostPorts::EStreamRole role :
+         {HostPorts::EStreamRole::Primary, HostPorts::EStreamRole::AnalogueSynth})
+    {
+        const VStreamCounters& stream = Stream(role);
+        if (stream.Sequence.GetFrames() > 0 &&
+            (found == nullptr || stream.Sequence.GetFrames() > found->Sequence.GetFrames()))
+            found = &stream;
+    }
+    return found;
+}

@@ -4,6 +4,7 @@
 
 #include "tsmhost/HostPorts.h"
 #include "tsmhost/ShellReport.h"
+#include "tsmhost/SyncUnitStreamDecoder.h"
 #include "tsmhost/VFrameSequence.h"
 
 #include "net/VNetAddress.h"
@@ -34,6 +35,13 @@ struct VStreamCounters
     std::uint64_t Edges = 0;
     /// Analogue streams: sample bytes since the last trailer.
     std::uint64_t PendingSampleBytes = 0;
+    /// Analogue streams: sample instants and sample values the trailers announced, and the
+    /// last trailer's instants, channel count and channel mask (bit c = channel c).
+    std::uint64_t AnalogueInstants = 0;
+    std::uint64_t AnalogueValues = 0;
+    std::uint16_t LastInstants = 0;
+    std::uint16_t LastChannels = 0;
+    std::uint64_t LastChannelMask = 0;
 };
 
 /// The control steps of a device: waiting for its position (AWAKE), being configured over
@@ -97,6 +105,13 @@ struct VHostDevice
     std::optional<std::uint32_t> SyncStatus;
     std::optional<std::uint32_t> ReportedPosition;
     std::string LastTimecode;
+    /// Timecode datagrams whose timecode is not the previous one advanced by the frames in
+    /// between.
+    std::uint64_t TimecodeJumps = 0;
+    VTimecodeFollower TimecodeTrack;
+    /// The last input status (six input levels) and timecode status (standard word).
+    std::optional<std::uint16_t> InputLevels;
+    std::optional<std::uint32_t> TimecodeStandardWord;
     bool HasFrames = false;
     Clock::time_point FirstFrameAt{};
     Clock::time_point LastFrameAt{};
@@ -126,4 +141,7 @@ struct VHostDevice
     std::uint64_t GetTracks() const;
     /// "Zt-M4", or the class when the report gave no type.
     std::string GetTypeText() const;
+    /// The stream that carried the device's analogue frames (the X1D card's on p, the
+    /// synthetic card's on p + 3000), or null when none came.
+    const VStreamCounters* GetAnalogueStream() const;
 };

@@ -48,26 +48,50 @@ double RunFrameRate(const VHostDevice& device)
     return seconds > 0.0 ? static_cast<double>(frames - 1) / seconds : 0.0;
 }
 
-std::string Timecode(const VHostDevice& device)
+/// Sample instants per second of one channel (the analogue sample rate the unit runs at), over
+/// the device's own streaming time.
+double AnalogueRate(const VHostDevice& device, const VStreamCounters& analogue)
 {
-    return device.LastTimecode.empty() ? "-" : device.LastTimecode;
+    const std::uint64_t frames = analogue.Sequence.GetFrames();
+    return frames > 0 ? RunFrameRate(device) * static_cast<double>(analogue.AnalogueInstants) /
+                            static_cast<double>(frames)
+                      : 0.0;
+}
+
+/// The table's last column: the timecode of the last frame and, for a sync unit that sends
+/// analogue frames, its instants per frame, channels and samples per second of one channel.
+std::string SignalText(const VHostDevice& device, double samplesPerSecond)
+{
+    std::string text = device.LastTimecode;
+    if (const VStreamCounters* analogue = device.GetAnalogueStream())
+    {
+        if (!text.empty())
+            text += "  ";
+        text += Printf("%u/fr x %u ch, %.0f/s", analogue->LastInstants, analogue->LastChannels,
+                       samplesPerSecond);
+    }
+    return text.empty() ? "-" : text;
 }
 
 constexpr const char* TableHeading =
     "device      type               frames/s  dgrams/s     MB/s  cent/fr  trk/fr    lost  "
-    "order  timecode\n";
+    "order  timecode, analogue\n";
 
 std::string TableLine(const VHostDevice& device, double framesPerSecond, double datagramsPerSecond,
-                      double megabytesPerSecond, double centroidsPerFrame, double tracksPerFrame)
+                      double megabytesPerSecond, double centroidsPerFrame, double tracksPerFrame,
+                      const std::string& signals)
 {
     std::string type = device.GetTypeText();
     if (type.size() > 18)
         type.resize(18);
-    return Printf(
-        "%-11u %-18s %9.1f %9.1f %8.3f %8.1f %7.1f %7llu %6llu  %s\n", device.Id, type.c_str(),
-        framesPerSecond, datagramsPerSecond, megabytesPerSecond, centroidsPerFrame, tracksPerFrame,
-        static_cast<unsigned long long>(device.GetLost()),
-        static_cast<unsigned long long>(device.GetOutOfOrder()), Timecode(device).c_str());
+    // Centroids and tracks are the cameras' alone.
+    const std::string perFrame = device.IsCamera()
+                                     ? Printf("%8.1f %7.1f", centroidsPerFrame, tracksPerFrame)
+                                     : Printf("%8s %7s", "-", "-");
+    return Printf("%-11u %-18s %9.1f %9.1f %8.3f %s %7llu %6llu  %s\n", device.Id, type.c_str(),
+                  framesPerSecond, datagramsPerSecond, megabytesPerSecond, perFrame.c_str(),
+                  static_cast<unsigned long long>(device.GetLost()),
+                  static_cast<unsigned long long>(device.GetOutOfOrder()), signals.c_str());
 }
 
 std::string StateText(const VHostDevice& device)
@@ -131,6 +155,8 @@ std::vector<std::string> JudgeRun(const std::vector<VHostDevice>& devices,
                  LastProblem(device));
         AddCount(problems, device, device.GetMalformed(), "malformed datagrams",
                  LastProblem(device));
+        AddCount(problems, device, device.TimecodeJumps, "timecode jumps",
+                 device.Stream(EStreamRole::Timecode).LastProblem);
     }
     if (!recordError.empty())
         problems.push_back(recordError);
@@ -155,11 +181,21 @@ std::string FormatLiveTable(const std::vector<VHostDevice>& current,
             device.GetFrames() - std::min(device.GetFrames(), old.GetFrames());
         const std::uint64_t primary =
             PrimaryFrames(device) - std::min(PrimaryFrames(device), PrimaryFrames(old));
+        const VStreamCounters* analogue = device.GetAnalogueStream();
+        const VStreamCounters* analogueBefore = old.GetAnalogueStream();
+        const std::uint64_t instants =
+            analogue == nullptr
+                ? 0
+                : analogue->AnalogueInstants -
+                      std::min(analogue->AnalogueInstants, analogueBefore != nullptr
+                                                               ? analogueBefore->AnalogueInstants
+                                                               : std::uint64_t{0});
         text += TableLine(device, static_cast<double>(frames) / span,
                           static_cast<double>(device.GetDatagrams() - old.GetDatagrams()) / span,
                           static_cast<double>(device.GetBytes() - old.GetBytes()) / 1.0e6 / span,
                           PerFrame(device.GetCentroids() - old.GetCentroids(), primary),
-                          PerFrame(device.GetTracks() - old.GetTracks(), primary));
+                          PerFrame(device.GetTracks() - old.GetTracks(), primary),
+                          SignalText(device, static_cast<double>(instants) / span));
     }
     return text;
 }
@@ -179,10 +215,12 @@ std::string FormatSummaryText(const VRunSummary& summary)
     for (const VHostDevice& device : summary.Devices)
     {
         const std::uint64_t primary = PrimaryFrames(device);
+        const VStreamCounters* analogue = device.GetAnalogueStream();
         text += TableLine(
             device, RunFrameRate(device), static_cast<double>(device.GetDatagrams()) / seconds,
             static_cast<double>(device.GetBytes()) / 1.0e6 / seconds,
-            PerFrame(device.GetCentroids(), primary), PerFrame(device.GetTracks(), primary));
+            PerFrame(device.GetCentroids(), primary), PerFrame(device.GetTracks(), primary),
+            SignalText(device, analogue != nullptr ? AnalogueRate(device, *analogue) : 0.0));
     }
     text += "\n";
     for (const VHostDevice& device : summary.Devices)
@@ -200,11 +238,18 @@ std::string FormatSummaryText(const VRunSummary& summary)
                        static_cast<unsigned long long>(summary.Counters.DiscoveryMalformed),
                        summary.Counters.LastDiscoveryProblem.c_str());
     if (summary.Recording)
-        text += Printf("Recorded %llu frames into %s (%llu with a camera missing, %llu dropped)\n",
+    {
+        std::string files = summary.RecordPath;
+        if (!summary.AnalogueRecordPath.empty())
+            files += (files.empty() ? "" : " and ") + summary.AnalogueRecordPath;
+        text += Printf("Recorded %llu frames into %s (%llu with a device missing, %llu dropped, "
+                       "%llu cut off by the stop)\n",
                        static_cast<unsigned long long>(summary.RecordCounts.FramesWritten),
-                       summary.RecordPath.c_str(),
+                       files.c_str(),
                        static_cast<unsigned long long>(summary.RecordCounts.FramesPartial),
-                       static_cast<unsigned long long>(summary.RecordCounts.FramesDropped));
+                       static_cast<unsigned long long>(summary.RecordCounts.FramesDropped),
+                       static_cast<unsigned long long>(summary.RecordCounts.FramesCutOff));
+    }
     if (summary.IsClean())
     {
         text += "Every device streamed its frames without loss.\n";
@@ -215,6 +260,29 @@ std::string FormatSummaryText(const VRunSummary& summary)
         text += "  " + problem + "\n";
     return text;
 }
+
+namespace
+{
+/// A sync unit's analogue frames as the trailers described them; null without any.
+VJson AnalogueJson(const VHostDevice& device)
+{
+    const VStreamCounters* analogue = device.GetAnalogueStream();
+    if (analogue == nullptr)
+        return VJson(nullptr);
+    const double frames = static_cast<double>(analogue->Sequence.GetFrames());
+    const double rate = AnalogueRate(device, *analogue);
+    return {{"frames", analogue->Sequence.GetFrames()},
+            {"instants_per_frame", analogue->LastInstants},
+            {"mean_instants_per_frame", static_cast<double>(analogue->AnalogueInstants) / frames},
+            {"channels", analogue->LastChannels},
+            {"channel_mask",
+             Printf("0x%016llx", static_cast<unsigned long long>(analogue->LastChannelMask))},
+            {"samples_per_second", rate},
+            {"values_per_second", rate * analogue->LastChannels},
+            {"instants", analogue->AnalogueInstants},
+            {"values", analogue->AnalogueValues}};
+}
+} // namespace
 
 std::string FormatSummaryJson(const VRunSummary& summary)
 {
@@ -242,35 +310,41 @@ std::string FormatSummaryJson(const VRunSummary& summary)
                                                   {"malformed", stream.Malformed},
                                                   {"last_problem", stream.LastProblem}};
         }
-        devices.push_back({{"id", device.Id},
-                           {"class", DeviceClassName(device.ClassCode)},
-                           {"type", device.Info.DeviceType},
-                           {"position", device.Position},
-                           {"address", device.Address.ToString()},
-                           {"hardware_address", FormatHardwareAddress(device.HardwareAddress)},
-                           {"control", ControlStateName(device.Control)},
-                           {"control_error", device.ControlError},
-                           {"protocol", device.Info.Protocol2 ? 2 : 1},
-                           {"data_port", device.DataPort},
-                           {"frames", device.GetFrames()},
-                           {"frames_per_second", RunFrameRate(device)},
-                           {"datagrams", device.GetDatagrams()},
-                           {"datagrams_per_second", device.GetDatagrams() / seconds},
-                           {"bytes", device.GetBytes()},
-                           {"megabytes_per_second", device.GetBytes() / 1.0e6 / seconds},
-                           {"centroids_per_frame", PerFrame(device.GetCentroids(), primary)},
-                           {"tracks_per_frame", PerFrame(device.GetTracks(), primary)},
-                           {"lost", device.GetLost()},
-                           {"out_of_order", device.GetOutOfOrder()},
-                           {"incomplete", device.GetIncomplete()},
-                           {"malformed", device.GetMalformed()},
-                           {"alive_gaps", device.AliveGaps},
-                           {"silent", device.Silent},
-                           {"silent_spells", device.SilentSpells},
-                           {"restarts", device.Restarts},
-                           {"status_datagrams", device.StatusDatagrams},
-                           {"last_timecode", device.LastTimecode},
-                           {"streams", std::move(streams)}});
+        devices.push_back(
+            {{"id", device.Id},
+             {"class", DeviceClassName(device.ClassCode)},
+             {"type", device.Info.DeviceType},
+             {"position", device.Position},
+             {"address", device.Address.ToString()},
+             {"hardware_address", FormatHardwareAddress(device.HardwareAddress)},
+             {"control", ControlStateName(device.Control)},
+             {"control_error", device.ControlError},
+             {"protocol", device.Info.Protocol2 ? 2 : 1},
+             {"data_port", device.DataPort},
+             {"frames", device.GetFrames()},
+             {"frames_per_second", RunFrameRate(device)},
+             {"datagrams", device.GetDatagrams()},
+             {"datagrams_per_second", device.GetDatagrams() / seconds},
+             {"bytes", device.GetBytes()},
+             {"megabytes_per_second", device.GetBytes() / 1.0e6 / seconds},
+             {"centroids_per_frame", PerFrame(device.GetCentroids(), primary)},
+             {"tracks_per_frame", PerFrame(device.GetTracks(), primary)},
+             {"lost", device.GetLost()},
+             {"out_of_order", device.GetOutOfOrder()},
+             {"incomplete", device.GetIncomplete()},
+             {"malformed", device.GetMalformed()},
+             {"alive_gaps", device.AliveGaps},
+             {"silent", device.Silent},
+             {"silent_spells", device.SilentSpells},
+             {"restarts", device.Restarts},
+             {"status_datagrams", device.StatusDatagrams},
+             {"last_timecode", device.LastTimecode},
+             {"timecode_jumps", device.TimecodeJumps},
+             {"timecode_standard",
+              device.TimecodeStandardWord ? VJson(*device.TimecodeStandardWord) : VJson(nullptr)},
+             {"input_levels", device.InputLevels ? VJson(*device.InputLevels) : VJson(nullptr)},
+             {"analogue", AnalogueJson(device)},
+             {"streams", std::move(streams)}});
     }
     VJson document;
     document["ok"] = summary.IsClean();
@@ -284,10 +358,12 @@ std::string FormatSummaryJson(const VRunSummary& summary)
     document["discovery_malformed"] = summary.Counters.DiscoveryMalformed;
     document["recording"] =
         summary.Recording ? VJson{{"path", summary.RecordPath},
+                                  {"analogue_path", summary.AnalogueRecordPath},
                                   {"frames", summary.RecordCounts.FramesWritten},
                                   {"partial_frames", summary.RecordCounts.FramesPartial},
                                   {"late_stream_frames", summary.RecordCounts.StreamFramesLate},
                                   {"dropped_frames", summary.RecordCounts.FramesDropped},
+                                  {"cut_off_frames", summary.RecordCounts.FramesCutOff},
                                   {"error", summary.RecordError}}
                           : VJson(nullptr);
     document["problems"] = summary.Problems;

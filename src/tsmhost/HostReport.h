@@ -23,7 +23,10 @@ struct VRunSummary
     std::vector<VHostDevice> Devices;
     VHostCounters Counters;
     bool Recording = false;
+    /// The X2D file of the cameras and the X1D file of the sync units' analogue frames; empty
+    /// when there was nothing of that kind to record.
     std::string RecordPath;
+    std::string AnalogueRecordPath;
     VRecorderCounts RecordCounts;
     std::string RecordError;
     /// One line per problem; empty when the run was clean.
@@ -33,7 +36,8 @@ struct VRunSummary
 };
 
 /// The problems of a run: no device, or any device not configured, silent, restarted,
-/// sending no frames (cameras), or losing, reordering or damaging frames; a recording error.
+/// sending no frames (cameras), losing, reordering or damaging frames, or sending timecode
+/// that does not follow on; a recording error.
 std::vector<std::string> JudgeRun(const std::vector<VHostDevice>& devices,
                                   const std::string& recordError);
 

@@ -73,7 +73,32 @@ bool ParseAlone(const char* name, void (*declare)(CLI::App&, Options&),
     return parsed.Outcome == CommandLine::EOutcome::Parsed;
 }
 
+constexpr double kSampleClockHz = 135000000.0;
+
 } // namespace
+
+bool SampleClockDivision(double hertz, std::uint32_t& prescaler, std::uint32_t& divisor)
+{
+    if (!(hertz > 0.0) || !(hertz <= kSampleClockHz))
+        return false;
+    const double whole = std::round(kSampleClockHz / hertz);
+    // The rate must give whole ticks: the rate of the whole ticks is the rate asked for, up to
+    // the last digits of a double.
+    if (whole < 1.0 || whole > 65535.0 * 65535.0 ||
+        std::fabs(kSampleClockHz / whole - hertz) > 1.0e-9 * hertz)
+        return false;
+    const auto total = static_cast<std::uint64_t>(whole);
+    for (std::uint64_t p = 1; p <= 65535; ++p)
+    {
+        if (total % p == 0 && total / p <= 65535)
+        {
+            prescaler = static_cast<std::uint32_t>(p);
+            divisor = static_cast<std::uint32_t>(total / p);
+            return true;
+        }
+    }
+    return false;
+}
 
 void DeclareRunOptions(CLI::App& run, VRunOptions& o)
 {
@@ -112,8 +137,24 @@ void DeclareRunOptions(CLI::App& run, VRunOptions& o)
             o.Record = text;
             return !text.empty();
         },
-        "FILE.x2d", "record the camera frames into an X2D trial");
+        "FILE.x2d",
+        "record the camera frames into an X2D trial, and the sync units' analogue frames "
+        "into an X1D trial beside it (FILE.x1d)");
     CommandLine::AddFlag(run, "--json", o.Json, "write the summary as JSON on standard output");
+    AddValue(
+        run, "--analogue-rate",
+        [&o](const std::string& text)
+        {
+            double rate = 0.0;
+            if (!ParseSeconds(text, rate) ||
+                !SampleClockDivision(rate, o.AnaloguePrescaler, o.AnalogueDivisor))
+                return false;
+            o.AnalogueRate = rate;
+            return true;
+        },
+        "HZ",
+        "(ours) the analogue sample rate set on every sync unit (\"samplerate -s 0\"), one that "
+        "divides 135 MHz into whole ticks; 3000 Hz or less keeps 64 channels (default 1000)");
     AddValue(run, "--shell-timeout", Word(o.ShellTimeoutMs, 1, 600000), "MS",
              "limit for a shell's greeting and each reply (default 2000)");
     AddValue(
@@ -127,8 +168,10 @@ void DeclareRunOptions(CLI::App& run, VRunOptions& o)
     AddValue(run, "--shell-port-base", Word(o.ShellPortBase, 0, 0xFFFF), "N",
              "a shell listens on N + position (default 9000)");
     run.footer("Acts as the capture host (the HAL): finds the devices from their AWAKE and ALIVE "
-               "datagrams, configures each over its shell, starts the rig and receives what it "
-               "streams, showing a table once a second and a summary at the end.\nExit status: 0 "
+               "datagrams, configures each over its shell (a sync unit's analogue card too: "
+               "\"samplerate\", \"anactl -a on\", \"capture on\"), starts the rig and receives "
+               "what it streams, showing a table once a second and a summary at the end.\nExit "
+               "status: 0 "
                "when every device streamed its frames without loss, 1 when any "
                "device lost, reordered or damaged frames, fell silent, restarted or could not be "
                "configured (or none was found), 2 bad arguments, 3 the host could not start (a "

@@ -31,7 +31,18 @@ struct VRunOptions
     std::uint16_t BroadcastPort = 8666;  ///< --broadcast-port
     std::uint32_t ShellPortBase = 9000;  ///< --shell-port-base
     std::uint32_t ShellTimeoutMs = 2000; ///< --shell-timeout MS
+    /// --analogue-rate HZ: the sample rate set on every sync unit's analogue slot 0, and the
+    /// prescaler and divisor of the 135 MHz sample clock that give it.
+    double AnalogueRate = 1000.0;
+    std::uint32_t AnaloguePrescaler = 3;
+    std::uint32_t AnalogueDivisor = 45000;
 };
+
+/// A prescaler and divisor of the sync unit's 135 MHz sample clock for a sample rate of `hertz`:
+/// prescaler × divisor = 135000000 / hertz, the smallest prescaler whose divisor fits 16 bits.
+/// False when the rate does not divide the clock into a whole number of ticks (or is not
+/// between 135000000 / (65535 × 65535) and 135000000 Hz).
+bool SampleClockDivision(double hertz, std::uint32_t& prescaler, std::uint32_t& divisor);
 
 /// Declares the options of "tsmhost run" on `run`, each read into `options` as it is parsed:
 /// the one place where an option of "run" is defined, parsed and described for --help.

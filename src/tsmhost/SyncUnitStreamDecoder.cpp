@@ -1,7 +1,10 @@
 #include "tsmhost/SyncUnitStreamDecoder.h"
 
 #include "FileIO/ByteCodec.h"
+#include "devices/syncunit/SyncUnitDatagrams.h"
+#include "timecode/VTimecode.h"
 
+#include <bit>
 #include <cstdio>
 
 namespace
@@ -9,35 +12,18 @@ namespace
 
 using LittleEndian::LoadU16;
 using LittleEndian::LoadU32;
+namespace Wire = SyncUnitWire;
 
 constexpr std::size_t OffsetTag = 0;
 constexpr std::size_t OffsetLength = 2;
 constexpr std::size_t OffsetVersion = 4;
 
-// Timecode datagram.
-constexpr std::uint16_t TimecodeVersion = 2;
-constexpr std::size_t OffsetTimecodeDevice = 8;
-constexpr std::size_t OffsetTimecodeFrame = 12;
-constexpr std::size_t OffsetTimecodePrevious = 16;
-constexpr std::size_t OffsetTimecodeClock = 24; // hours, minutes, seconds, frames
-constexpr std::size_t OffsetTimecodeSubFrame = 28;
-constexpr std::size_t OffsetTimecodeStandard = 30;
-constexpr std::size_t OffsetTimecodeUserBits = 32;
 constexpr std::uint16_t StandardMask = 0x3000;
+constexpr std::uint16_t StandardFilm = 0x3000;
+constexpr std::uint16_t StandardPal = 0x0000;
+constexpr std::uint16_t StandardThirty = 0x1000;
 constexpr std::uint16_t StandardDropFrame = 0x2000;
-
-// Analogue trailer.
-constexpr std::uint16_t AnalogueVersion = 1;
-constexpr std::size_t OffsetAnalogueSlot = 6;
-constexpr std::size_t OffsetAnalogueDevice = 8;
-constexpr std::size_t OffsetAnalogueFrame = 12;
-constexpr std::size_t OffsetAnaloguePrevious = 16;
-constexpr std::size_t OffsetAnalogueTotal = 20;
-constexpr std::size_t OffsetAnalogueInstants = 24;
-constexpr std::size_t OffsetAnalogueChannels = 26;
-constexpr std::size_t OffsetAnalogueMaskLow = 28;
-constexpr std::size_t OffsetAnalogueMaskHigh = 32;
-constexpr std::size_t OffsetAnalogueBytes = 36;
+constexpr std::uint16_t SubFramesMask = Wire::TimecodeMaxSubFrames - 1;
 
 bool DecodeBcd(std::uint8_t byte, std::uint8_t& value)
 {
@@ -56,23 +42,75 @@ bool DecodeTimecodeDatagram(const std::uint8_t* data, std::size_t length, VTimec
     if (data == nullptr || length != VTimecodeDatagram::Size ||
         LoadU16(data + OffsetTag) != VTimecodeDatagram::Tag ||
         LoadU16(data + OffsetLength) != VTimecodeDatagram::Size ||
-        LoadU16(data + OffsetVersion) != TimecodeVersion)
+        LoadU16(data + OffsetVersion) != Wire::TimecodeVersion)
         return false;
     VTimecodeDatagram decoded;
-    const std::uint8_t* clock = data + OffsetTimecodeClock;
+    const std::uint8_t* clock = data + Wire::TimecodeOffsetBCD;
     if (!DecodeBcd(clock[0], decoded.Hours) || !DecodeBcd(clock[1], decoded.Minutes) ||
         !DecodeBcd(clock[2], decoded.Seconds) || !DecodeBcd(clock[3], decoded.Frames))
         return false;
-    decoded.DeviceId = LoadU32(data + OffsetTimecodeDevice);
-    decoded.FrameNumber = LoadU32(data + OffsetTimecodeFrame);
-    decoded.PreviousFrame = LoadU32(data + OffsetTimecodePrevious);
-    decoded.SubFrame = LoadU16(data + OffsetTimecodeSubFrame) & 0x7FFFu;
-    const std::uint16_t standard = LoadU16(data + OffsetTimecodeStandard);
+    decoded.DeviceId = LoadU32(data + Wire::TimecodeOffsetDeviceId);
+    decoded.FrameNumber = LoadU32(data + Wire::TimecodeOffsetFrame);
+    decoded.PreviousFrame = LoadU32(data + Wire::TimecodeOffsetPrevious);
+    decoded.SubFrame = LoadU16(data + Wire::TimecodeOffsetSubFrame) & ~Wire::TimecodeSecondHalf;
+    const std::uint16_t standard = LoadU16(data + Wire::TimecodeOffsetStandard);
     decoded.Standard = standard & StandardMask;
-    decoded.SubFramesPerFrame = standard & 0x0FFFu;
-    decoded.UserBits = LoadU32(data + OffsetTimecodeUserBits);
+    decoded.SubFramesPerFrame = standard & SubFramesMask;
+    decoded.UserBits = LoadU32(data + Wire::TimecodeOffsetUserBits);
     out = decoded;
     return true;
+}
+
+bool TimecodeSubFrameCount(const VTimecodeDatagram& timecode, std::uint64_t& count,
+                           std::uint64_t& perDay)
+{
+    std::uint32_t standard = TimecodeStandard::Unknown;
+    switch (timecode.Standard)
+    {
+    case StandardFilm:
+        standard = TimecodeStandard::Film;
+        break;
+    case StandardPal:
+        standard = TimecodeStandard::PAL;
+        break;
+    case StandardThirty:
+        standard = TimecodeStandard::NTSC;
+        break;
+    case StandardDropFrame:
+        standard = TimecodeStandard::NTSCDrop;
+        break;
+    default:
+        return false;
+    }
+    const VTimecode value(timecode.Hours, timecode.Minutes, timecode.Seconds, timecode.Frames,
+                          timecode.SubFrame, false, standard, timecode.SubFramesPerFrame, 0);
+    std::uint32_t subFrames = 0;
+    if (!value.ToSubFrameCount(subFrames))
+        return false;
+    count = subFrames;
+    perDay = value.SubFramesPerDay();
+    return perDay > 0;
+}
+
+VTimecodeFollower::EStep VTimecodeFollower::Next(const VTimecodeDatagram& timecode)
+{
+    std::uint64_t count = 0;
+    std::uint64_t perDay = 0;
+    if (!TimecodeSubFrameCount(timecode, count, perDay))
+    {
+        m_Count.reset();
+        return EStep::Invalid;
+    }
+    EStep step = EStep::Started;
+    if (m_Count && m_PerDay == perDay && timecode.FrameNumber > m_Frame)
+    {
+        const std::uint64_t expected = (*m_Count + (timecode.FrameNumber - m_Frame)) % perDay;
+        step = count == expected ? EStep::Follows : EStep::Jumped;
+    }
+    m_Count = count;
+    m_Frame = timecode.FrameNumber;
+    m_PerDay = perDay;
+    return step;
 }
 
 std::string VTimecodeDatagram::Format() const
@@ -90,19 +128,35 @@ std::string VTimecodeDatagram::Format() const
 bool DecodeAnalogueTrailer(const std::uint8_t* data, std::size_t length, VAnalogueTrailer& out)
 {
     if (data == nullptr || length != VAnalogueTrailer::Size ||
-        LoadU16(data + OffsetTag) != VAnalogueTrailer::Tag ||
-        LoadU16(data + OffsetLength) != VAnalogueTrailer::Size ||
-        LoadU16(data + OffsetVersion) != AnalogueVersion)
+        LoadU16(data + Wire::AnalogueOffsetTag) != VAnalogueTrailer::Tag ||
+        LoadU16(data + Wire::AnalogueOffsetLength) != VAnalogueTrailer::Size ||
+        LoadU16(data + Wire::AnalogueOffsetVersion) != Wire::AnalogueTrailerVersion)
         return false;
-    out.Slot = LoadU16(data + OffsetAnalogueSlot);
-    out.DeviceId = LoadU32(data + OffsetAnalogueDevice);
-    out.FrameNumber = LoadU32(data + OffsetAnalogueFrame);
-    out.PreviousFrame = LoadU32(data + OffsetAnaloguePrevious);
-    out.RunningTotal = LoadU32(data + OffsetAnalogueTotal);
-    out.Instants = LoadU16(data + OffsetAnalogueInstants);
-    out.ChannelCount = LoadU16(data + OffsetAnalogueChannels);
-    out.ChannelMask = (std::uint64_t{LoadU32(data + OffsetAnalogueMaskHigh)} << 32) |
-                      LoadU32(data + OffsetAnalogueMaskLow);
-    out.DataBytes = LoadU32(data + OffsetAnalogueBytes);
+    out.Slot = LoadU16(data + Wire::AnalogueOffsetSlot);
+    out.DeviceId = LoadU32(data + Wire::AnalogueOffsetDeviceId);
+    out.FrameNumber = LoadU32(data + Wire::AnalogueOffsetFrame);
+    out.PreviousFrame = LoadU32(data + Wire::AnalogueOffsetPrevious);
+    out.RunningTotal = LoadU32(data + Wire::AnalogueOffsetRunningTotal);
+    out.Instants = LoadU16(data + Wire::AnalogueOffsetInstants);
+    out.ChannelCount = LoadU16(data + Wire::AnalogueOffsetChannels);
+    out.ChannelMask = (std::uint64_t{LoadU32(data + Wire::AnalogueOffsetMaskHigh)} << 32) |
+                      LoadU32(data + Wire::AnalogueOffsetMaskLow);
+    out.DataBytes = LoadU32(data + Wire::AnalogueOffsetDataBytes);
     return true;
+}
+
+std::string CheckAnalogueTrailer(const VAnalogueTrailer& trailer)
+{
+    const int channels = std::popcount(trailer.ChannelMask);
+    if (trailer.ChannelCount != channels)
+        return "analogue frame " + std::to_string(trailer.FrameNumber) + ": " +
+               std::to_string(trailer.ChannelCount) + " channels but " + std::to_string(channels) +
+               " in the channel mask";
+    const std::uint64_t bytes = 2ull * trailer.Instants * trailer.ChannelCount;
+    if (trailer.DataBytes != bytes)
+        return "analogue frame " + std::to_string(trailer.FrameNumber) + ": " +
+               std::to_string(trailer.DataBytes) + " data bytes for " +
+               std::to_string(trailer.Instants) + " instants of " +
+               std::to_string(trailer.ChannelCount) + " channels";
+    return {};
 }

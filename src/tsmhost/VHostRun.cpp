@@ -55,6 +55,8 @@ VHostSettings VHostRun::MakeSettings(const VRunOptions& options, const VNetAddre
     settings.ShellPortBase = options.ShellPortBase;
     settings.DataPortBase = options.DataPortBase;
     settings.ShellTimeoutMs = options.ShellTimeoutMs;
+    settings.AnaloguePrescaler = options.AnaloguePrescaler;
+    settings.AnalogueDivisor = options.AnalogueDivisor;
     if (options.BroadcastAddress)
         settings.BroadcastAddress = options.BroadcastAddress;
     else if (!options.BroadcastToDevices && !IsLoopbackAddress(hal))
@@ -134,20 +136,26 @@ int VHostRun::Run()
     if (!m_Options.Record.empty())
     {
         std::vector<VRecordedCamera> cameras;
+        std::vector<std::uint32_t> syncUnits;
         for (const VHostDevice& device : devices)
         {
-            if (device.IsCamera() && device.Control == EControlState::Ready)
+            if (device.Control != EControlState::Ready)
+                continue;
+            if (device.IsCamera())
                 cameras.push_back({device.Id, device.Info.SensorWidth, device.Info.SensorHeight,
                                    device.Info.DeviceType, device.Info.Protocol2});
+            else if (device.ClassCode == DeviceClassControl)
+                syncUnits.push_back(device.Id);
         }
-        if (!recorder.Open(m_Options.Record, cameras, m_Rate, error))
+        if (!recorder.Open(m_Options.Record, cameras, syncUnits, m_Rate, error))
         {
             std::fprintf(m_Err, "tsmhost: %s\n", error.c_str());
             session.Stop();
             return ExitCannotStart;
         }
         summary.Recording = true;
-        summary.RecordPath = m_Options.Record;
+        summary.RecordPath = cameras.empty() ? std::string() : m_Options.Record;
+        summary.AnalogueRecordPath = recorder.GetAnaloguePath();
         session.SetRecorder(&recorder);
     }
 

@@ -334,7 +334,7 @@ void VHostSession::OnDatagram(std::uint32_t tag, const std::uint8_t* data, std::
     }
     if (!device.IsCamera() && (role == EStreamRole::Primary || role == EStreamRole::AnalogueSynth))
     {
-        OnAnalogue(device, role, data, length);
+        OnAnalogue(device, slot, role, data, length);
         return;
     }
     ++stream.Malformed;
@@ -426,6 +426,9 @@ void VHostSession::RestartDevice(std::size_t slot, const char* why)
         stream.Sequence.Restart();
         stream.PendingSampleBytes = 0;
     }
+    device.TimecodeTrack.Reset();
+    for (EStreamRole role : {EStreamRole::Primary, EStreamRole::AnalogueSynth})
+        m_AnalogueSamples.erase(VDecoderKey{slot, role});
     for (auto& [key, decoder] : m_Decoders)
     {
         if (key.Slot == slot)
@@ -463,6 +466,12 @@ void VHostSession::OnStatus(VHostDevice& device, const std::uint8_t* data, std::
         break;
     case DeviceStatus::TypePosition:
         device.ReportedPosition = message.GetPosition();
+        break;
+    case DeviceStatus::TypeInputStatus:
+        device.InputLevels = message.InputLevels;
+        break;
+    case DeviceStatus::TypeTimecodeStatus:
+        device.TimecodeStandardWord = message.TimecodeStandard;
         break;
     default:
         break;
@@ -535,37 +544,82 @@ void VHostSession::OnTimecode(VHostDevice& device, const std::uint8_t* data, std
     }
     stream.Sequence.OnFrame(timecode.FrameNumber, timecode.PreviousFrame);
     device.LastTimecode = timecode.Format();
+    CheckTimecodeAdvance(device, timecode);
     NoteFrameTime(device);
 }
 
-void VHostSession::OnAnalogue(VHostDevice& device, EStreamRole role, const std::uint8_t* data,
-                              std::size_t length)
+void VHostSession::CheckTimecodeAdvance(VHostDevice& device, const VTimecodeDatagram& timecode)
+{
+    VStreamCounters& stream = device.Stream(EStreamRole::Timecode);
+    switch (device.TimecodeTrack.Next(timecode))
+    {
+    case VTimecodeFollower::EStep::Invalid:
+        ++stream.Malformed;
+        stream.LastProblem = "frame " + std::to_string(timecode.FrameNumber) + ": timecode " +
+                             timecode.Format() + " is not valid";
+        break;
+    case VTimecodeFollower::EStep::Jumped:
+        ++device.TimecodeJumps;
+        stream.LastProblem = "frame " + std::to_string(timecode.FrameNumber) + ": timecode " +
+                             timecode.Format() + " does not follow the one before";
+        break;
+    default:
+        break;
+    }
+}
+
+void VHostSession::OnAnalogue(VHostDevice& device, std::size_t slot, EStreamRole role,
+                              const std::uint8_t* data, std::size_t length)
 {
     VStreamCounters& stream = device.Stream(role);
+    std::vector<std::uint8_t>& samples = m_AnalogueSamples[VDecoderKey{slot, role}];
     VAnalogueTrailer trailer;
     if (!DecodeAnalogueTrailer(data, length, trailer))
     {
-        // Samples carry no header: anything that is not a trailer counts as samples.
+        // Samples carry no header: anything that is not a trailer counts as samples. They are
+        // kept for the recording, up to the most one frame can hold.
         stream.PendingSampleBytes += length;
+        if (m_Recorder != nullptr && samples.size() + length <= MaxAnalogueFrameBytes)
+            samples.insert(samples.end(), data, data + length);
         return;
     }
+    const std::uint64_t arrived = stream.PendingSampleBytes;
+    stream.PendingSampleBytes = 0;
     if (trailer.DeviceId != device.Id)
     {
         ++stream.Malformed;
         stream.LastProblem = "an analogue trailer of device " + std::to_string(trailer.DeviceId);
-        stream.PendingSampleBytes = 0;
+        samples.clear();
         return;
     }
     stream.Sequence.OnFrame(trailer.FrameNumber, trailer.PreviousFrame);
-    if (stream.PendingSampleBytes != trailer.DataBytes)
+    NoteFrameTime(device);
+    const std::string inconsistent = CheckAnalogueTrailer(trailer);
+    if (!inconsistent.empty())
+    {
+        ++stream.Malformed;
+        stream.LastProblem = inconsistent;
+        samples.clear();
+        return;
+    }
+    stream.AnalogueInstants += trailer.Instants;
+    stream.AnalogueValues += std::uint64_t{trailer.Instants} * trailer.ChannelCount;
+    stream.LastInstants = trailer.Instants;
+    stream.LastChannels = trailer.ChannelCount;
+    stream.LastChannelMask = trailer.ChannelMask;
+    if (arrived != trailer.DataBytes)
     {
         ++stream.Incomplete;
         stream.LastProblem = "analogue frame " + std::to_string(trailer.FrameNumber) + ": " +
-                             std::to_string(stream.PendingSampleBytes) + " of " +
-                             std::to_string(trailer.DataBytes) + " announced bytes arrived";
+                             std::to_string(arrived) + " of " + std::to_string(trailer.DataBytes) +
+                             " announced bytes arrived";
+        samples.clear();
+        return;
     }
-    stream.PendingSampleBytes = 0;
-    NoteFrameTime(device);
+    if (m_Recorder != nullptr && samples.size() == trailer.DataBytes)
+        m_Recorder->AddAnalogueFrame(device.Id, trailer.FrameNumber, trailer.Instants,
+                                     trailer.ChannelMask, samples);
+    samples.clear();
 }
 
 void VHostSession::NoteFrameTime(VHostDevice& device)
@@ -603,6 +657,7 @@ void VHostSession::Configure(std::size_t slot)
     VNetAddress address;
     std::uint32_t shellPort = 0;
     std::uint32_t dataPort = 0;
+    bool isSyncUnit = false;
     {
         std::lock_guard<std::mutex> lock(m_Lock);
         const VHostDevice& device = m_Devices[slot];
@@ -610,6 +665,7 @@ void VHostSession::Configure(std::size_t slot)
         address = device.Address;
         shellPort = m_Settings.ShellPortBase + device.Position;
         dataPort = device.DataPort;
+        isSyncUnit = device.ClassCode == DeviceClassControl;
     }
 
     VShellClient shell;
@@ -643,6 +699,7 @@ void VHostSession::Configure(std::size_t slot)
                            std::to_string(m_Settings.HostTag),
                        timeout, reply, error) &&
          shell.Command("portset " + std::to_string(dataPort), timeout, reply, error) &&
+         (!isSyncUnit || ConfigureAnalogue(shell, error)) &&
          shell.Command("datadisable false", timeout, reply, error);
     shell.Close();
 
@@ -670,6 +727,19 @@ void VHostSession::Configure(std::size_t slot)
     if (device.Info.DeviceId && *device.Info.DeviceId != id)
         AddEvent(DeviceName(device) + ": its \"info\" names device " +
                  std::to_string(*device.Info.DeviceId));
+}
+
+bool VHostSession::ConfigureAnalogue(VShellClient& shell, std::string& error)
+{
+    // As a capture host sets up the analogue card: its rate (which also enables the channels
+    // that rate leaves), every channel on, then capture.
+    const std::uint32_t timeout = m_Settings.ShellTimeoutMs;
+    std::string reply;
+    return shell.Command("samplerate -s 0 " + std::to_string(m_Settings.AnaloguePrescaler) + " " +
+                             std::to_string(m_Settings.AnalogueDivisor),
+                         timeout, reply, error) &&
+           shell.Command("anactl -a on", timeout, reply, error) &&
+           shell.Command("capture on", timeout, reply, error);
 }
 
 std::uint32_t VHostSession::BindDataPorts(std::size_t slot, std::string& error)

@@ -5,6 +5,7 @@
 
 #include "tsmhost/CameraStreamDecoder.h"
 #include "tsmhost/HostDevice.h"
+#include "tsmhost/SyncUnitStreamDecoder.h"
 #include "tsmhost/VBroadcastSender.h"
 #include "tsmhost/VHostReceiver.h"
 
@@ -48,6 +49,9 @@ struct VHostSettings
     std::uint32_t ResetDelayMs = 300;
     std::uint32_t ResetIntervalMs = 1000;
     std::uint32_t ResetAttempts = 3;
+    /// What a sync unit's analogue slot 0 is set to: "samplerate -s 0 <prescaler> <divisor>".
+    std::uint32_t AnaloguePrescaler = 3;
+    std::uint32_t AnalogueDivisor = 45000;
 };
 
 /// Session-wide counters besides the devices'.
@@ -71,12 +75,15 @@ struct VHostCounters
 /// Control: a device with a position is configured on the control thread: connect to its
 /// shell, check the greeting, "info", then a block of data ports is bound (the first free
 /// one from the base, HostPorts' layout), then "notify" (status datagrams to p + 1 with the
-/// host tag), "portset p" and "datadisable false".
+/// host tag), "portset p", for a sync unit its analogue card ("samplerate -s 0" with the
+/// settings' prescaler and divisor, "anactl -a on", "capture on"), and "datadisable false".
 ///
 /// Reception: on the receive thread every datagram is decoded by the role of its port and
-/// the class of its device: status datagrams; camera centroid and greyscale streams (frames
-/// are checked against their trailers and numbering, then handed to the recorder, if any);
-/// sync-unit timecode and analogue data.
+/// the class of its device: status datagrams (input and timecode status kept); camera centroid
+/// and greyscale streams (frames are checked against their trailers and numbering, then handed
+/// to the recorder, if any); sync-unit timecode (checked to advance by the frames between two
+/// datagrams) and analogue data (each frame checked against its trailer, whose counts must
+/// agree with each other; the samples go to the recorder, if any).
 ///
 /// Threading contract: Start, Stop, Tick, Broadcast, the setters and the getters run on the
 /// owner thread (the main thread); the control thread and the receive thread are the
@@ -92,6 +99,8 @@ public:
     static constexpr std::uint32_t DiscoveryTag = 0xFFFFFFFFu;
     /// Events kept for TakeEvents; older ones are dropped.
     static constexpr std::size_t MaxEvents = 1000;
+    /// The most sample bytes one analogue frame can hold: 65535 instants of 64 channels.
+    static constexpr std::size_t MaxAnalogueFrameBytes = 65535u * 64u * 2u;
     /// Discovery problems reported one by one; later ones are only counted.
     static constexpr std::uint64_t ReportedDiscoveryProblems = 5;
 
@@ -117,7 +126,8 @@ public:
     void SetStreaming(bool streaming);
     /// Ids of devices configured (or restarted) while streaming, once each.
     std::vector<std::uint32_t> TakeDevicesNeedingSync();
-    /// Frames of cameras go to `recorder` (null: no recording). It must outlive its use:
+    /// Frames of cameras and the analogue frames of sync units go to `recorder` (null: no
+    /// recording). It must outlive its use:
     /// clear it (null) before closing the recorder.
     void SetRecorder(VFrameRecorder* recorder);
 
@@ -153,14 +163,17 @@ private:
                         std::size_t length);
     void OnCameraFrame(std::size_t slot, HostPorts::EStreamRole role, VCameraStreamFrame& frame);
     void OnTimecode(VHostDevice& device, const std::uint8_t* data, std::size_t length);
-    void OnAnalogue(VHostDevice& device, HostPorts::EStreamRole role, const std::uint8_t* data,
-                    std::size_t length);
+    void CheckTimecodeAdvance(VHostDevice& device, const VTimecodeDatagram& timecode);
+    void OnAnalogue(VHostDevice& device, std::size_t slot, HostPorts::EStreamRole role,
+                    const std::uint8_t* data, std::size_t length);
     void NoteFrameTime(VHostDevice& device);
     void RestartDevice(std::size_t slot, const char* why);
 
     // Control thread.
     void ControlLoop();
     void Configure(std::size_t slot);
+    /// Sets up a sync unit's analogue card over its shell. False with `error`.
+    bool ConfigureAnalogue(VShellClient& shell, std::string& error);
     /// Binds a block of data ports for the device in `slot`; returns p, or 0 with `error`.
     std::uint32_t BindDataPorts(std::size_t slot, std::string& error);
 
@@ -177,6 +190,8 @@ private:
     std::vector<VHostDevice> m_Devices;
     std::map<VDecoderKey, std::unique_ptr<VCameraStreamDecoder>> m_Decoders;
     std::map<VDecoderKey, std::uint64_t> m_DecoderMalformedSeen;
+    /// The sample bytes of each analogue stream's frame in progress, kept while recording.
+    std::map<VDecoderKey, std::vector<std::uint8_t>> m_AnalogueSamples;
     std::deque<std::string> m_Events;
     VHostCounters m_Counters;
     VFrameRecorder* m_Recorder = nullptr;

@@ -205,7 +205,9 @@ void Declare(CLI::App& app, VArguments& a)
     CLI::App* diff = app.add_subcommand(
         "diff", "compares two trials and shows where they first differ; with --replay, checks "
                 "a recording of the first's replay (tsmhost run --record): each recorded frame "
-                "against the source frame its number selects (modulo the frame count)");
+                "against the source frame its number selects (modulo the frame count); for two "
+                "X1D trials, the recorded analogue samples against the source's resampled to "
+                "the recording's samples per frame and channels");
     diff->add_option("FILES", a.Files, "A B, or SOURCE RECORDING with --replay")
         ->required()
         ->expected(2)

@@ -1,5 +1,7 @@
 #include "tsmtrial/VReplayDiff.h"
 
+#include "FileIO/AnalogueResampling.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -208,12 +210,145 @@ std::string VReplayDiff::CompareCamera(const VTrialCameraFrame& source,
     return difference;
 }
 
+namespace
+{
+/// Counts one recorded frame as different (keeping the first difference), skipped or
+/// compared.
+void Tally(VReplayDiffResult& result, std::uint32_t index, std::uint32_t frameNumber,
+           std::uint32_t sourceIndex, const std::string& difference, bool skipped)
+{
+    if (!difference.empty())
+    {
+        ++result.FramesDifferent;
+        if (!result.FirstIndex)
+        {
+            result.FirstIndex = index;
+            result.FirstFrameNumber = frameNumber;
+            result.FirstSourceIndex = sourceIndex;
+            result.FirstDifference = difference;
+        }
+    }
+    else if (skipped)
+        ++result.FramesSkipped;
+    else
+        ++result.FramesCompared;
+}
+
+AnalogueResampling::VChannel ChannelOf(const VTrialFrame& frame, std::size_t channel)
+{
+    if (frame.Devices.empty() || channel >= frame.Devices.front().Blocks.size())
+        return {};
+    const std::vector<std::uint8_t>& block = frame.Devices.front().Blocks[channel];
+    if (block.size() < 2)
+        return {};
+    return {block.data(), static_cast<std::uint32_t>(block.size() / 2)};
+}
+
+/// The first difference of one recorded analogue device's frame from the samples the replay
+/// computes from `current` and `next`; `compared` counts the channels compared.
+std::string CompareAnalogueDevice(const VTrialDeviceFrame& recorded, const VTrialFrame& current,
+                                  const VTrialFrame& next, std::uint32_t& compared)
+{
+    for (std::size_t c = 0; c < recorded.Blocks.size(); ++c)
+    {
+        const std::vector<std::uint8_t>& block = recorded.Blocks[c];
+        if (block.empty())
+            continue;
+        const std::string where = "channel " + std::to_string(c) + " ";
+        if (block.size() % 2 != 0)
+            return where + "holds " + std::to_string(block.size()) + " bytes, not whole samples";
+        const auto count = static_cast<std::uint32_t>(block.size() / 2);
+        const AnalogueResampling::VChannel received{block.data(), count};
+        const AnalogueResampling::VChannel here = ChannelOf(current, c);
+        const AnalogueResampling::VChannel after = ChannelOf(next, c);
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            const std::int16_t expected = AnalogueResampling::Resample(here, after, i, count);
+            if (expected != received.At(i))
+                return where + "sample " + std::to_string(i) + " of " + std::to_string(count) +
+                       ": " + Versus(expected, received.At(i));
+        }
+        ++compared;
+    }
+    return {};
+}
+} // namespace
+
+VReplayDiffResult VReplayDiff::CompareAnalogue(ITrialReader& source, ITrialReader& recording)
+{
+    VReplayDiffResult result;
+    result.SkipReason = "no analogue samples in the frame";
+    const VTrialInfo sourceInfo = source.GetInfo();
+    const VTrialInfo recordedInfo = recording.GetInfo();
+    // The replaying unit repeats the frames its index holds, at most the header's count.
+    const std::uint32_t sourceFrames = std::min(sourceInfo.FrameCount, source.GetFrameCount());
+    result.FramesRecorded = recording.GetFrameCount();
+    if (sourceFrames == 0)
+        result.Problems.push_back("the source trial has no frames to replay");
+    if (sourceInfo.DeviceCount == 0)
+        result.Problems.push_back("the source trial has no analogue device");
+    if (recordedInfo.DeviceCount == 0)
+        result.Problems.push_back("the recording holds no analogue device");
+    if (sourceInfo.DeviceCount > 1)
+        result.Notes.push_back("only the source's first analogue device is replayed; the "
+                               "recording is compared with it");
+    if (!result.Problems.empty())
+        return result;
+
+    VTrialFrame recordedFrame;
+    VTrialFrame current;
+    VTrialFrame next;
+    constexpr std::int64_t none = -1;
+    std::int64_t currentIndex = none; // the source frames in `current` and `next`
+    std::int64_t nextIndex = none;
+    for (std::uint32_t index = 0; index < result.FramesRecorded; ++index)
+    {
+        std::string difference;
+        std::uint32_t compared = 0;
+        const bool readRecorded = recording.ReadFrame(index, recordedFrame);
+        const std::uint32_t sourceIndex = recordedFrame.FrameNumber % sourceFrames;
+        const std::uint32_t following = (sourceIndex + 1) % sourceFrames;
+        if (nextIndex == sourceIndex && currentIndex != sourceIndex)
+        {
+            std::swap(current, next);
+            std::swap(currentIndex, nextIndex);
+        }
+        if (!readRecorded)
+            difference = "the recorded frame cannot be read";
+        else if (currentIndex != sourceIndex && !source.ReadFrame(sourceIndex, current))
+            difference = "source frame " + std::to_string(sourceIndex) + " cannot be read";
+        else if (nextIndex != following && !source.ReadFrame(following, next))
+            difference = "source frame " + std::to_string(following) + " cannot be read";
+        if (difference.empty())
+        {
+            currentIndex = sourceIndex;
+            nextIndex = following;
+        }
+        else
+        {
+            currentIndex = none;
+            nextIndex = none;
+        }
+        for (std::size_t d = 0; difference.empty() && d < recordedFrame.Devices.size(); ++d)
+        {
+            const std::string device =
+                CompareAnalogueDevice(recordedFrame.Devices[d], current, next, compared);
+            if (!device.empty())
+                difference = "device " + std::to_string(d) + " " + device;
+        }
+        Tally(result, index, recordedFrame.FrameNumber, sourceIndex, difference, compared == 0);
+    }
+    return result;
+}
+
 VReplayDiffResult VReplayDiff::Compare(ITrialReader& source, ITrialReader& recording)
 {
     VReplayDiffResult result;
+    if (source.GetKind() == TrialKind::X1D && recording.GetKind() == TrialKind::X1D)
+        return CompareAnalogue(source, recording);
     if (source.GetKind() != TrialKind::X2D || recording.GetKind() != TrialKind::X2D)
     {
-        result.Problems.push_back("a replay comparison needs two X2D trials");
+        result.Problems.push_back("a replay comparison needs two X2D trials or two X1D trials");
         return result;
     }
     const VTrialInfo sourceInfo = source.GetInfo();
@@ -293,21 +428,7 @@ VReplayDiffResult VReplayDiff::Compare(ITrialReader& source, ITrialReader& recor
                 difference =
                     "camera " + std::to_string(recordedInfo.Cameras[r].CameraId) + ": " + camera;
         }
-        if (!difference.empty())
-        {
-            ++result.FramesDifferent;
-            if (!result.FirstIndex)
-            {
-                result.FirstIndex = index;
-                result.FirstFrameNumber = recordedFrame.FrameNumber;
-                result.FirstSourceIndex = sourceIndex;
-                result.FirstDifference = difference;
-            }
-        }
-        else if (skipped)
-            ++result.FramesSkipped;
-        else
-            ++result.FramesCompared;
+        Tally(result, index, recordedFrame.FrameNumber, sourceIndex, difference, skipped);
     }
     return result;
 }
@@ -327,9 +448,8 @@ int RunReplayDiff(ITrialReader& source, ITrialReader& recording, const std::stri
         return Tsmtrial::kExitFailure;
     }
     console.Out << result.FramesRecorded << " recorded frames: " << result.FramesCompared
-                << " compared, " << result.FramesSkipped
-                << " skipped (sent empty at a wrap of the replay), " << result.FramesDifferent
-                << " different.\n";
+                << " compared, " << result.FramesSkipped << " skipped (" << result.SkipReason
+                << "), " << result.FramesDifferent << " different.\n";
     if (result.FirstIndex)
     {
         console.Out << "First difference: recorded frame index " << *result.FirstIndex

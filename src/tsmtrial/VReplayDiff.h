@@ -21,8 +21,10 @@ struct VReplayDiffResult
     std::uint32_t FramesRecorded = 0;
     /// Frames whose every camera was compared and found equal.
     std::uint32_t FramesCompared = 0;
-    /// Frames the replay sent empty at a wrap of the trial, not compared.
+    /// Frames not compared: camera frames the replay sent empty at a wrap of the trial, or
+    /// analogue frames that carried no sample; SkipReason says which.
     std::uint32_t FramesSkipped = 0;
+    std::string SkipReason = "sent empty at a wrap of the replay";
     std::uint32_t FramesDifferent = 0;
     /// The first difference: recorded index, its frame number, the source index, and what.
     std::optional<std::uint32_t> FirstIndex;
@@ -45,11 +47,22 @@ struct VReplayDiffResult
 /// greyscale is framed by protocol 2 (the Wren family) carry no blobs: their segments and
 /// edges are compared in the line-then-column order they travel in. A camera frame recorded
 /// empty at trial frame 0 (or in a one-frame trial), where the replay wraps and sends no
-/// data, is skipped. Stateless; the readers are used on the caller's thread.
+/// data, is skipped.
+///
+/// Two X1D trials are compared as the replay of a sync unit: every recorded analogue device
+/// against the source's first analogue device (the one the unit replays). Recorded block c
+/// holds channel c's N samples of the frame (empty when the channel was not sent); recorded
+/// frame number n stands for source frame n mod F, and the expected samples are channel c of
+/// that frame resampled to N with the next source frame's first sample after the last
+/// (AnalogueResampling::Resample), exactly as the unit computes them; a channel the source
+/// lacks is expected as 0. Frames that carried no sample are skipped. Stateless; the readers
+/// are used on the caller's thread.
 class VReplayDiff
 {
 public:
     static VReplayDiffResult Compare(ITrialReader& source, ITrialReader& recording);
+    /// The X1D comparison described above.
+    static VReplayDiffResult CompareAnalogue(ITrialReader& source, ITrialReader& recording);
 
     /// The first difference of one camera's recorded frame from its source frame, or empty.
     /// `lineOrdered`: the camera's greyscale is protocol 2.

@@ -1,6 +1,7 @@
 // The host's small decoders: AWAKE and ALIVE, the status datagrams, the sync unit's timecode
 // and analogue trailer, the shell's "info" report, and the frame numbering of a stream.
 #include "tsmhost/DiscoveryDatagram.h"
+#include "tsmhost/RunCommandLine.h"
 #include "tsmhost/ShellReport.h"
 #include "tsmhost/StatusDatagramDecoder.h"
 #include "tsmhost/SyncUnitStreamDecoder.h"
@@ -193,6 +194,44 @@ TEST(SyncUnitStreamDecoder, TimecodeAndAnalogueTrailer)
     EXPECT_FALSE(DecodeAnalogueTrailer(trailer.data(), 43, analogue));
     trailer.push_back(0);
     EXPECT_FALSE(DecodeAnalogueTrailer(trailer.data(), trailer.size(), analogue));
+
+    // A host can take the samples apart only when the counts agree: one channel named but two
+    // in the mask, then two channels but the bytes of one.
+    EXPECT_NE(CheckAnalogueTrailer(analogue), "");
+    analogue.ChannelCount = 2;
+    EXPECT_NE(CheckAnalogueTrailer(analogue).find("3600 data bytes for 1800 instants of 2"),
+              std::string::npos);
+    analogue.DataBytes = 7200;
+    EXPECT_EQ(CheckAnalogueTrailer(analogue), "");
+}
+
+TEST(SyncUnitStreamDecoder, TimecodesMustFollowEachOther)
+{
+    auto datagram = [](std::uint32_t frame, std::array<std::uint8_t, 4> clock,
+                       std::uint16_t subFrame, std::uint16_t standard)
+    {
+        Bytes bytes = Timecode(clock, subFrame, standard);
+        LittleEndian::StoreU32(bytes.data() + 12, frame);
+        VTimecodeDatagram decoded;
+        EXPECT_TRUE(DecodeTimecodeDatagram(bytes.data(), bytes.size(), decoded));
+        return decoded;
+    };
+    using EStep = VTimecodeFollower::EStep;
+    VTimecodeFollower follower;
+    // NTSC drop-frame, 2 system frames per timecode frame, across a minute: 00:00:59;29 k 1,
+    // then (frame 12 lost) 00:01:00;02 k 1 two frames later.
+    EXPECT_EQ(follower.Next(datagram(10, {0x00, 0x00, 0x59, 0x29}, 1, 0x2002)), EStep::Started);
+    EXPECT_EQ(follower.Next(datagram(11, {0x00, 0x01, 0x00, 0x02}, 0, 0x2002)), EStep::Follows);
+    EXPECT_EQ(follower.Next(datagram(13, {0x00, 0x01, 0x00, 0x03}, 0, 0x2002)), EStep::Follows);
+    // The same timecode again one frame on is a jump; so is one that skips ahead.
+    EXPECT_EQ(follower.Next(datagram(14, {0x00, 0x01, 0x00, 0x03}, 0, 0x2002)), EStep::Jumped);
+    EXPECT_EQ(follower.Next(datagram(15, {0x00, 0x01, 0x00, 0x08}, 1, 0x2002)), EStep::Jumped);
+    // A frame number going back starts afresh; so does a timecode that cannot exist.
+    EXPECT_EQ(follower.Next(datagram(3, {0x00, 0x01, 0x00, 0x03}, 0, 0x2002)), EStep::Started);
+    EXPECT_EQ(follower.Next(datagram(4, {0x00, 0x01, 0x00, 0x00}, 0, 0x2002)), EStep::Invalid);
+    // PAL at 25 frames: the last frame of the day is followed by midnight.
+    EXPECT_EQ(follower.Next(datagram(20, {0x23, 0x59, 0x59, 0x24}, 0, 0x0001)), EStep::Started);
+    EXPECT_EQ(follower.Next(datagram(21, {0x00, 0x00, 0x00, 0x00}, 0, 0x0001)), EStep::Follows);
 }
 
 TEST(ShellReport, CameraAndSyncUnitReports)
@@ -266,4 +305,29 @@ TEST(FrameSequence, LossReorderingAndTheSendersOwnJumps)
     wild.OnFrame(5, 4);
     EXPECT_EQ(wild.OnFrame(4000000000u, 3999999999u), V::Jump);
     EXPECT_EQ(wild.GetLost(), 0u);
+}
+
+TEST(RunCommandLine, AnalogueRatesDivideTheSampleClock)
+{
+    std::uint32_t prescaler = 0;
+    std::uint32_t divisor = 0;
+    // The smallest prescaler whose divisor fits 16 bits.
+    ASSERT_TRUE(SampleClockDivision(1000.0, prescaler, divisor));
+    EXPECT_EQ(prescaler, 3u);
+    EXPECT_EQ(divisor, 45000u);
+    ASSERT_TRUE(SampleClockDivision(180000.0, prescaler, divisor));
+    EXPECT_EQ(prescaler * divisor, 750u);
+    ASSERT_TRUE(SampleClockDivision(3000.0, prescaler, divisor));
+    EXPECT_EQ(prescaler * divisor, 45000u);
+    // Not whole ticks, no rate, faster than the clock.
+    EXPECT_FALSE(SampleClockDivision(7.0, prescaler, divisor));
+    EXPECT_FALSE(SampleClockDivision(0.0, prescaler, divisor));
+    EXPECT_FALSE(SampleClockDivision(2.0e8, prescaler, divisor));
+
+    VRunOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseRunCommandLine({"--analogue-rate=3000"}, options, error)) << error;
+    EXPECT_EQ(options.AnalogueRate, 3000.0);
+    EXPECT_EQ(options.AnaloguePrescaler * options.AnalogueDivisor, 45000u);
+    EXPECT_FALSE(ParseRunCommandLine({"--analogue-rate", "-5"}, options, error));
 }

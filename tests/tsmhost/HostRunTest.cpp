@@ -5,6 +5,7 @@
 
 #include "FakeRig.h"
 
+#include "tsmtrial/VX1DTrialReader.h"
 #include "tsmtrial/VX2DTrialReader.h"
 
 #include <QJsonArray>
@@ -250,6 +251,29 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
     EXPECT_TRUE(frame.Cameras[2].Centroids.empty());
     EXPECT_EQ(frame.Cameras[2].Edges.size(), 2u);
     std::filesystem::remove(options.Record);
+
+    // The sync unit's analogue card was set up too, and its frames recorded beside: 800
+    // instants of channel 0 each (block 0; the other 63 blocks empty).
+    const std::vector<std::string> unitCommands = rig.GetCommands(3);
+    ASSERT_EQ(unitCommands.size(), 7u);
+    EXPECT_EQ(unitCommands[3], "samplerate -s 0 3 45000");
+    EXPECT_EQ(unitCommands[4], "anactl -a on");
+    EXPECT_EQ(unitCommands[5], "capture on");
+    EXPECT_EQ(unitCommands[6], "datadisable false");
+    const QJsonObject card = sync["analogue"].toObject();
+    EXPECT_EQ(card["instants_per_frame"].toInt(), 800);
+    EXPECT_EQ(card["channels"].toInt(), 1);
+    const std::string analoguePath = recording["analogue_path"].toString().toStdString();
+    VX1DTrialReader analogueReader(analoguePath);
+    ASSERT_TRUE(analogueReader.IsOpen()) << analoguePath;
+    EXPECT_EQ(analogueReader.GetInfo().DeviceCount, 1u);
+    EXPECT_GT(analogueReader.GetFrameCount(), 100u);
+    ASSERT_TRUE(analogueReader.ReadFrame(analogueReader.GetFrameCount() / 2, frame));
+    ASSERT_EQ(frame.Devices.size(), 1u);
+    ASSERT_EQ(frame.Devices[0].Blocks.size(), 64u);
+    EXPECT_EQ(frame.Devices[0].Blocks[0].size(), 1600u);
+    EXPECT_TRUE(frame.Devices[0].Blocks[1].empty());
+    std::filesystem::remove(analoguePath);
 }
 
 TEST(HostRun, CountsLostFramesAndStopsWhenTheRigFallsSilent)

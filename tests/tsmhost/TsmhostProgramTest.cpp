@@ -118,6 +118,10 @@ TEST(TsmhostProgram, UsageErrorsExitWithTwo)
     const VRunResult version = RunTsmhost("--version");
     EXPECT_EQ(version.m_ExitCode, 0);
     EXPECT_EQ(version.m_Output.rfind("tsmhost ", 0), 0u) << version.m_Output;
+    // An analogue rate that does not divide the 135 MHz clock into whole ticks.
+    const VRunResult rate = RunTsmhost("run --analogue-rate 7");
+    EXPECT_EQ(rate.m_ExitCode, 2);
+    EXPECT_NE(rate.m_Output.find("--analogue-rate"), std::string::npos) << rate.m_Output;
     // An address the machine does not have cannot be sent from.
     EXPECT_EQ(RunTsmhost("broadcast test-sync --hal 192.0.2.1 --to 127.0.0.1 --port 9").m_ExitCode,
               1);
