@@ -49,12 +49,24 @@ void Generate(const std::string& path)
     ASSERT_EQ(generate.Wait(60.0), 0) << generate.GetErr();
 }
 
-/// Starts tsmCL on loopback replaying `trial`, and waits until it runs.
-std::unique_ptr<VChildProcess> StartSimulator(const std::string& trial)
+/// Generates an analogue trial of 8 channels sampled at 1000 Hz into `path`.
+void GenerateAnalogue(const std::string& path)
 {
-    auto simulator = std::make_unique<VChildProcess>(
-        TSMCL_PATH,
-        std::vector<std::string>{"-localip", "127.0.0.1", "-halip", "127.0.0.1", "-x2d", trial});
+    VChildProcess generate(TSMTRIAL_PATH, {"generate", path, "--channels", "8", "--frames", "250",
+                                           "--rate", "100", "--sample-rate", "1000", "--quiet"});
+    ASSERT_EQ(generate.Wait(60.0), 0) << generate.GetErr();
+}
+
+/// Starts tsmCL on loopback replaying `trial` (and `analogue`, when given), and waits until
+/// it runs.
+std::unique_ptr<VChildProcess> StartSimulator(const std::string& trial,
+                                              const std::string& analogue = {})
+{
+    std::vector<std::string> arguments{"-localip",  "127.0.0.1", "-halip",
+                                       "127.0.0.1", "-x2d",      trial};
+    if (!analogue.empty())
+        arguments.insert(arguments.end(), {"-x1d", analogue});
+    auto simulator = std::make_unique<VChildProcess>(TSMCL_PATH, arguments);
     const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < end && simulator->GetOut().find("Press Ctrl-C") == std::string::npos)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -109,6 +121,87 @@ TEST(ReplayEndToEnd, TheRecordingOfAReplayMatchesItsTrial)
         << report;
     const double compared = std::stod(counts[2].str());
     EXPECT_GE(compared, 0.9 * received) << report;
+}
+
+TEST(ReplayEndToEnd, BothTrialsReplayedWithTheirSyncUnits)
+{
+    VWorkFolder work;
+    const std::string trial = work.File("trial.x2d");
+    const std::string analogue = work.File("analogue.x1d");
+    const std::string recording = work.File("rec.x2d");
+    Generate(trial);
+    GenerateAnalogue(analogue);
+    const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial, analogue);
+    ASSERT_NE(simulator->GetOut().find("Press Ctrl-C"), std::string::npos)
+        << "tsmCL did not start:\n"
+        << simulator->GetOut() << simulator->GetErr();
+
+    // 3000 Hz keeps all 64 channels: 30 instants a frame from the file's 10.
+    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "5", "--json",
+                                      "--record", recording, "--analogue-rate", "3000"});
+    const int hostExit = host.Wait(60.0);
+    simulator->Signal(SIGINT);
+    simulator->Wait(10.0);
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
+    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut() << "\ntsmCL:\n" << simulator->GetOut();
+    EXPECT_EQ(summary["cameras"].toInt(), 4);
+    EXPECT_EQ(summary["master"].toDouble(), 0x02000001); // the X1D file's sync unit
+    const QJsonArray devices = summary["devices"].toArray();
+    ASSERT_EQ(devices.size(), 6);
+    for (const QJsonValue& value : devices)
+    {
+        const QJsonObject device = value.toObject();
+        const double id = device["id"].toDouble();
+        EXPECT_NEAR(device["frames_per_second"].toDouble(), 100.0, 5.0) << id;
+        EXPECT_GT(device["frames"].toDouble(), 400.0) << id;
+        EXPECT_EQ(device["lost"].toDouble(), 0.0) << id;
+        EXPECT_EQ(device["out_of_order"].toDouble(), 0.0) << id;
+        EXPECT_EQ(device["incomplete"].toDouble(), 0.0) << id;
+        EXPECT_EQ(device["malformed"].toDouble(), 0.0) << id;
+    }
+
+    auto byId = [&devices](double id)
+    {
+        for (const QJsonValue& value : devices)
+        {
+            if (value.toObject()["id"].toDouble() == id)
+                return value.toObject();
+        }
+        ADD_FAILURE() << "no device " << id;
+        return QJsonObject();
+    };
+
+    // The X1D unit at position 1 sent the analogue frames as configured.
+    const QJsonObject unit = byId(0x02000001);
+    EXPECT_EQ(unit["position"].toInt(), 1);
+    const QJsonObject card = unit["analogue"].toObject();
+    EXPECT_EQ(card["instants_per_frame"].toInt(), 30);
+    EXPECT_EQ(card["mean_instants_per_frame"].toDouble(), 30.0);
+    EXPECT_EQ(card["channels"].toInt(), 64);
+    EXPECT_EQ(card["channel_mask"].toString(), "0xffffffffffffffff");
+    EXPECT_NEAR(card["samples_per_second"].toDouble(), 3000.0, 150.0);
+    // The X2D unit after the cameras sent consecutive timecode.
+    const QJsonObject timecode = byId(0x02000006);
+    EXPECT_EQ(timecode["position"].toInt(), 6);
+    EXPECT_EQ(timecode["timecode_jumps"].toDouble(), 0.0);
+    EXPECT_GT(timecode["streams"].toObject()["timecode"].toObject()["frames"].toDouble(), 400.0);
+    EXPECT_EQ(timecode["last_timecode"].toString().left(6), "10:00:")
+        << timecode["last_timecode"].toString().toStdString();
+    EXPECT_EQ(timecode["timecode_standard"].toDouble(), 0x211F0000); // PAL
+    EXPECT_TRUE(timecode["analogue"].isNull());
+
+    const std::string analogueRecording = work.File("rec.x1d");
+    EXPECT_EQ(summary["recording"].toObject()["analogue_path"].toString().toStdString(),
+              analogueRecording);
+    for (const auto& [source, recorded] :
+         {std::pair{trial, recording}, std::pair{analogue, analogueRecording}})
+    {
+        VChildProcess diff(TSMTRIAL_PATH, {"diff", source, recorded, "--replay"});
+        EXPECT_EQ(diff.Wait(60.0), 0) << diff.GetOut() << diff.GetErr();
+        EXPECT_NE(diff.GetOut().find("The recording matches the replay"), std::string::npos)
+            << diff.GetOut();
+    }
 }
 
 TEST(ReplayEndToEnd, KillingTheSimulatorMidRunIsNoticedAtOnce)
