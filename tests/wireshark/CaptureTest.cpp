@@ -1,0 +1,195 @@
+// A short demo run captured on loopback by dumpcap, decoded with the dissector and compared
+// with what tsmhost saw of the same run (its --json summary).
+#include "TsharkJson.h"
+
+#include "../tsmhost/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace
+{
+
+using wireshark_test::Value;
+using wireshark_test::Values;
+
+long FileSize(const std::string& path)
+{
+    struct stat info = {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+/// Waits until `done` holds, up to `seconds`.
+template <typename Condition> bool WaitFor(double seconds, Condition done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
+{
+    const std::string tshark = wireshark_test::FindProgram("tshark");
+    const std::string dumpcap = wireshark_test::FindProgram("dumpcap");
+    if (tshark.empty() || dumpcap.empty())
+        GTEST_SKIP() << "tshark or dumpcap is not installed (apt-get install tshark): the "
+                        "capture test needs both";
+    const std::string path = testing::TempDir() + "tsm_capture_" + std::to_string(getpid());
+    const std::string capture = path + ".pcapng";
+
+    // dumpcap writes its file header as soon as it captures; without the permission to
+    // capture it ends at once.
+    host_test::VChildProcess capturer(dumpcap,
+                                      {"-q", "-i", "lo", "-f", "udp or tcp", "-w", capture});
+    ASSERT_TRUE(capturer.IsStarted());
+    if (!WaitFor(5.0, [&] { return FileSize(capture) > 0; }))
+    {
+        const int exit = capturer.Wait(1.0);
+        GTEST_SKIP() << "capture on lo is not permitted here (dumpcap exit " << exit
+                     << "): " << capturer.GetErr();
+    }
+
+    host_test::VChildProcess rig(
+        TSMCL_PATH, {"-localip", "127.0.0.1", "-halip", "127.0.0.1", "-x2d", TSM_SAMPLE_X2D});
+    ASSERT_TRUE(
+        WaitFor(10.0, [&] { return rig.GetOut().find("Press Ctrl-C") != std::string::npos; }))
+        << rig.GetOut() << rig.GetErr();
+    host_test::VChildProcess host(TSMHOST_PATH,
+                                  {"run", "--hal", "127.0.0.1", "--duration", "2", "--json"});
+    const int hostExit = host.Wait(30.0);
+    rig.Signal(SIGTERM);
+    rig.Wait(10.0);
+    // dumpcap writes what the kernel hands it in blocks; once the file stops growing the
+    // last block is in, and stopping it loses nothing.
+    long size = -1;
+    WaitFor(10.0,
+            [&]
+            {
+                const long now = FileSize(capture);
+                const bool still = now == size;
+                size = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                return still;
+            });
+    capturer.Signal(SIGTERM);
+    ASSERT_EQ(capturer.Wait(10.0), 0) << capturer.GetErr();
+    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut();
+    const nlohmann::json summary = nlohmann::json::parse(host.GetOut(), nullptr, false);
+    ASSERT_TRUE(summary.is_object()) << host.GetOut();
+
+    const wireshark_test::VDecoded decoded = wireshark_test::Decode(tshark, capture, "-Y tsm");
+    if (getenv("TSM_KEEP_CAPTURE") == nullptr)
+        std::remove(capture.c_str());
+    ASSERT_EQ(decoded.Exit, 0) << decoded.Errors;
+    ASSERT_FALSE(decoded.Layers.empty());
+
+    // What the capture says, per device: the centroid stream's frame numbers, the centroid
+    // records that arrived before each trailer on the same port, and the trailer's count.
+    struct VDevice
+    {
+        std::vector<long> Frames;
+        std::map<long, long> CentroidsOfFrame;
+    };
+    std::map<std::string, VDevice> devices;
+    std::map<std::string, long> pendingCentroids; // by data port
+    std::vector<std::string> masterRates;
+    std::vector<std::string> masterDevices;
+    std::set<std::string> shellCommands;
+    std::set<std::string> timecodes;
+    for (const nlohmann::json& layers : decoded.Layers)
+    {
+        EXPECT_TRUE(Values(layers, "_ws.expert.message").empty()) << layers.dump(1);
+        if (Value(layers, "tsm.bcast.code") == "0x00030005")
+        {
+            masterRates.push_back(Value(layers, "tsm.bcast.rate"));
+            masterDevices.push_back(Value(layers, "tsm.bcast.device"));
+        }
+        for (const std::string& command : Values(layers, "tsm.shell.command"))
+            shellCommands.insert(command);
+        for (const std::string& text : Values(layers, "tsm.timecode.text"))
+            timecodes.insert(text);
+        const std::string port = Value(layers, "udp.dstport");
+        for (const std::string& count : Values(layers, "tsm.centroid.count"))
+            pendingCentroids[port] += std::stol(count);
+        const std::vector<std::string> kinds = Values(layers, "tsm.trailer.stream");
+        if (kinds.size() == 1 && kinds[0] == "0x00000002")
+        {
+            VDevice& device = devices[Value(layers, "tsm.trailer.device")];
+            const long frame = std::stol(Value(layers, "tsm.trailer.frame"));
+            device.Frames.push_back(frame);
+            device.CentroidsOfFrame[frame] = pendingCentroids[port];
+            // The records that arrived are what the trailer counts.
+            EXPECT_EQ(std::to_string(pendingCentroids[port]),
+                      Value(layers, "tsm.trailer.centroid_count"))
+                << "device " << Value(layers, "tsm.trailer.device") << " frame " << frame;
+            pendingCentroids[port] = 0;
+        }
+    }
+
+    // The MASTER command that started the run names tsmhost's master and rate.
+    ASSERT_FALSE(masterRates.empty());
+    EXPECT_EQ(masterDevices.front(), std::to_string(summary["master"].get<long>()));
+    EXPECT_EQ(std::stod(masterRates.front()), summary["rate"].get<double>());
+    // tsmhost configured every device over its shell.
+    for (const char* command : {"info", "notify", "portset", "datadisable"})
+        EXPECT_EQ(shellCommands.count(command), 1u) << command;
+
+    std::set<std::string> jsonCameras;
+    for (const nlohmann::json& device : summary["devices"])
+    {
+        const std::string id = std::to_string(device["id"].get<long>());
+        if (device["class"] == "camera")
+            jsonCameras.insert(id);
+        const std::string timecode = device["last_timecode"].get<std::string>();
+        if (!timecode.empty() && timecode != "-")
+        {
+            EXPECT_EQ(timecodes.count(timecode), 1u) << "timecode " << timecode;
+        }
+    }
+    std::set<std::string> capturedCameras;
+    for (const auto& [id, device] : devices)
+        capturedCameras.insert(id);
+    EXPECT_EQ(capturedCameras, jsonCameras);
+
+    for (const nlohmann::json& device : summary["devices"])
+    {
+        if (device["class"] != "camera")
+            continue;
+        const std::string id = std::to_string(device["id"].get<long>());
+        const VDevice& captured = devices[id];
+        const long frames = device["frames"].get<long>();
+        ASSERT_GE(static_cast<long>(captured.Frames.size()), frames)
+            << "device " << id << ", frames " << captured.Frames.front() << " to "
+            << captured.Frames.back() << "; dumpcap: " << capturer.GetErr();
+        // Frame numbers go up by one: nothing was lost on the way to the capture.
+        const long first = captured.Frames.front();
+        for (std::size_t i = 0; i < captured.Frames.size(); ++i)
+            ASSERT_EQ(captured.Frames[i], first + static_cast<long>(i)) << "device " << id;
+        // tsmhost counted the first `frames` frames; their centroids per frame agree.
+        long centroids = 0;
+        for (long frame = first; frame < first + frames; ++frame)
+            centroids += captured.CentroidsOfFrame.at(frame);
+        EXPECT_NEAR(static_cast<double>(centroids) / static_cast<double>(frames),
+                    device["centroids_per_frame"].get<double>(), 1e-9)
+            << "device " << id;
+    }
+    if (timecodes.empty())
+        std::printf("Note: no device of this rig sends timecode; the timecode datagram is "
+                    "checked by WiresharkDissector.DecodesEveryKindOfDatagramToTheValuesEncoded\n");
+}
