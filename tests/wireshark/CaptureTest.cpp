@@ -112,6 +112,7 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
     std::vector<std::string> masterDevices;
     std::set<std::string> shellCommands;
     std::set<std::string> timecodes;
+    std::set<std::string> timecodeDevices;
     for (const nlohmann::json& layers : decoded.Layers)
     {
         EXPECT_TRUE(Values(layers, "_ws.expert.message").empty()) << layers.dump(1);
@@ -124,6 +125,8 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
             shellCommands.insert(command);
         for (const std::string& text : Values(layers, "tsm.timecode.text"))
             timecodes.insert(text);
+        for (const std::string& device : Values(layers, "tsm.timecode.device"))
+            timecodeDevices.insert(device);
         const std::string port = Value(layers, "udp.dstport");
         for (const std::string& count : Values(layers, "tsm.centroid.count"))
             pendingCentroids[port] += std::stol(count);
@@ -159,7 +162,9 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         const std::string timecode = device["last_timecode"].get<std::string>();
         if (!timecode.empty() && timecode != "-")
         {
+            // The sync unit's last timecode, as text, and its device id.
             EXPECT_EQ(timecodes.count(timecode), 1u) << "timecode " << timecode;
+            EXPECT_EQ(timecodeDevices.count(id), 1u) << "device " << id;
         }
     }
     std::set<std::string> capturedCameras;
