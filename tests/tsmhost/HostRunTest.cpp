@@ -216,7 +216,9 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
                            " and up cannot be used"),
               std::string::npos)
         << run.Err;
-    // At the end the rig was told to stop.
+    // At the end the rig was told to stop; the datagram may still be on its way.
+    for (int i = 0; i < 200 && rig.GetMaster(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(rig.GetMaster());
 
     // The recording holds what the wire carried, cameras by device id.

@@ -104,7 +104,10 @@ TEST(TsmhostProgram, RunStopsAtCtrlCWithItsSummary)
         QJsonDocument::fromJson(QByteArray::fromStdString(run.Out)).object();
     EXPECT_TRUE(summary["ok"].toBool()) << run.Out;
     EXPECT_EQ(summary["stop_reason"].toString(), "stopped");
-    EXPECT_FALSE(rig.GetMaster()); // told to stop on the way out
+    // Told to stop on the way out; the datagram may still be on its way.
+    for (int i = 0; i < 200 && rig.GetMaster(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(rig.GetMaster());
 }
 
 TEST(TsmhostProgram, RunRefusesBadArgumentsAndBusyPorts)
