@@ -19,6 +19,9 @@
 namespace
 {
 
+/// tsmhost's data ports for this run, away from the ports that other tests pick.
+constexpr long kDataPortBase = 45000;
+
 using wireshark_test::Value;
 using wireshark_test::Values;
 
@@ -71,7 +74,8 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         WaitFor(10.0, [&] { return rig.GetOut().find("Press Ctrl-C") != std::string::npos; }))
         << rig.GetOut() << rig.GetErr();
     host_test::VChildProcess host(TSMHOST_PATH,
-                                  {"run", "--hal", "127.0.0.1", "--duration", "2", "--json"});
+                                  {"run", "--hal", "127.0.0.1", "--duration", "2", "--json",
+                                   "--data-port-base", std::to_string(kDataPortBase)});
     const int hostExit = host.Wait(30.0);
     rig.Signal(SIGTERM);
     rig.Wait(10.0);
@@ -93,7 +97,8 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
     const nlohmann::json summary = nlohmann::json::parse(host.GetOut(), nullptr, false);
     ASSERT_TRUE(summary.is_object()) << host.GetOut();
 
-    const wireshark_test::VDecoded decoded = wireshark_test::Decode(tshark, capture, "-Y tsm");
+    const wireshark_test::VDecoded decoded = wireshark_test::Decode(
+        tshark, capture, "-Y tsm -o tsm.data_base:" + std::to_string(kDataPortBase));
     if (getenv("TSM_KEEP_CAPTURE") == nullptr)
         std::remove(capture.c_str());
     ASSERT_EQ(decoded.Exit, 0) << decoded.Errors;
@@ -123,11 +128,15 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         }
         for (const std::string& command : Values(layers, "tsm.shell.command"))
             shellCommands.insert(command);
+        // Other tests may send on loopback meanwhile: only this run's data ports count.
+        const std::string port = Value(layers, "udp.dstport");
+        const long portNumber = port.empty() ? 0 : std::stol(port);
+        if (portNumber < kDataPortBase || portNumber >= kDataPortBase + 6000)
+            continue;
         for (const std::string& text : Values(layers, "tsm.timecode.text"))
             timecodes.insert(text);
         for (const std::string& device : Values(layers, "tsm.timecode.device"))
             timecodeDevices.insert(device);
-        const std::string port = Value(layers, "udp.dstport");
         for (const std::string& count : Values(layers, "tsm.centroid.count"))
             pendingCentroids[port] += std::stol(count);
         const std::vector<std::string> kinds = Values(layers, "tsm.trailer.stream");
