@@ -68,8 +68,8 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
                      << "): " << capturer.GetErr();
     }
 
-    host_test::VChildProcess rig(
-        TSMCL_PATH, {"-localip", "127.0.0.1", "-halip", "127.0.0.1", "-x2d", TSM_SAMPLE_X2D});
+    host_test::VChildProcess rig(TSMCL_PATH, {"-localip", "127.0.0.1", "-halip", "127.0.0.1",
+                                              "-x2d", TSM_SAMPLE_X2D, "-x1d", TSM_SAMPLE_X1D});
     ASSERT_TRUE(
         WaitFor(10.0, [&] { return rig.GetOut().find("Press Ctrl-C") != std::string::npos; }))
         << rig.GetOut() << rig.GetErr();
@@ -118,6 +118,9 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
     std::set<std::string> shellCommands;
     std::set<std::string> timecodes;
     std::set<std::string> timecodeDevices;
+    std::map<std::string, long> pendingSamples; // by data port
+    std::map<std::string, long> analogueFrames;
+    std::map<std::string, std::string> analogueChannels;
     for (const nlohmann::json& layers : decoded.Layers)
     {
         EXPECT_TRUE(Values(layers, "_ws.expert.message").empty()) << layers.dump(1);
@@ -137,6 +140,19 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
             timecodes.insert(text);
         for (const std::string& device : Values(layers, "tsm.timecode.device"))
             timecodeDevices.insert(device);
+        for (const std::string& count : Values(layers, "tsm.analogue.count"))
+            pendingSamples[port] += std::stol(count);
+        if (!Value(layers, "tsm.analogue.frame").empty())
+        {
+            // The samples that arrived are the bytes the analogue trailer counts.
+            const std::string device = Value(layers, "tsm.analogue.device");
+            EXPECT_EQ(std::to_string(2 * pendingSamples[port]),
+                      Value(layers, "tsm.analogue.data_bytes"))
+                << "sync unit " << device << " frame " << Value(layers, "tsm.analogue.frame");
+            analogueFrames[device] += 1;
+            analogueChannels[device] = Value(layers, "tsm.analogue.channels");
+            pendingSamples[port] = 0;
+        }
         for (const std::string& count : Values(layers, "tsm.centroid.count"))
             pendingCentroids[port] += std::stol(count);
         const std::vector<std::string> kinds = Values(layers, "tsm.trailer.stream");
@@ -163,11 +179,22 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         EXPECT_EQ(shellCommands.count(command), 1u) << command;
 
     std::set<std::string> jsonCameras;
+    bool analogueSeen = false;
     for (const nlohmann::json& device : summary["devices"])
     {
         const std::string id = std::to_string(device["id"].get<long>());
         if (device["class"] == "camera")
             jsonCameras.insert(id);
+        if (device["analogue"].is_object())
+        {
+            // A sync unit's analogue frames: as many as tsmhost counted, or a few more, with
+            // the channels it saw last.
+            EXPECT_GE(analogueFrames[id], device["analogue"]["frames"].get<long>()) << id;
+            EXPECT_EQ(analogueChannels[id],
+                      std::to_string(device["analogue"]["channels"].get<long>()))
+                << id;
+            analogueSeen = true;
+        }
         const std::string timecode = device["last_timecode"].get<std::string>();
         if (!timecode.empty() && timecode != "-")
         {
@@ -176,6 +203,7 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
             EXPECT_EQ(timecodeDevices.count(id), 1u) << "device " << id;
         }
     }
+    EXPECT_TRUE(analogueSeen) << "the X1D sync unit sent no analogue frames";
     std::set<std::string> capturedCameras;
     for (const auto& [id, device] : devices)
         capturedCameras.insert(id);

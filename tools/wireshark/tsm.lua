@@ -852,6 +852,14 @@ local function data_role(port)
     return nil
 end
 
+-- What a data port was seen to carry ("camera" or "analogue"), from the trailers that
+-- arrived on it so far: a port's headerless datagrams are then read accordingly.
+local port_kinds = {}
+
+function tsm.init()
+    port_kinds = {}
+end
+
 -- Decodes a datagram by its content; `role` is the port's role when known. Returns false
 -- when nothing in it is recognised (for the heuristics).
 local function dissect_device_data(tvb, pinfo, tree, role)
@@ -859,8 +867,10 @@ local function dissect_device_data(tvb, pinfo, tree, role)
     local word = length >= 2 and le16(tvb, 0) or nil
     local second = length >= 4 and le16(tvb, 2) or nil
     if word == TAG_TRAILER and second == 36 and length == 36 then
+        port_kinds[pinfo.dst_port] = "camera"
         dissect_items(tvb, pinfo, tree, false)
     elseif word == TAG_ANALOGUE_TRAILER and second == 44 then
+        port_kinds[pinfo.dst_port] = "analogue"
         dissect_analogue_trailer(tvb, pinfo, tree)
     elseif word == TAG_TIMECODE and second == 40 then
         dissect_timecode(tvb, pinfo, tree)
@@ -881,7 +891,8 @@ local function dissect_device_data(tvb, pinfo, tree, role)
     elseif role == "primary" then
         -- A camera's centroid stream or an X1D sync unit's analogue data: records (perhaps
         -- continued from a cut datagram) tell them apart.
-        if length >= 2 and first_record(tvb) ~= nil then
+        local kind = port_kinds[pinfo.dst_port]
+        if kind == "camera" or (kind == nil and length >= 2 and first_record(tvb) ~= nil) then
             dissect_items(tvb, pinfo, tree, false)
         else
             dissect_analogue_samples(tvb, pinfo, tree)
