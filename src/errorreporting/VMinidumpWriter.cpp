@@ -189,6 +189,9 @@ public:
                 return false;
         }
         m_Maps = ParseProcessMaps(m_Process.ReadProcFile("maps"));
+        // Holes left in the file must read as zeros, whatever it held before.
+        if (ftruncate(m_Fd, 0) != 0)
+            return false;
 
         const std::uint32_t streamCount =
             10 + (content.m_WithException ? 1 : 0) + (content.m_FullMemory ? 1 : 0);
@@ -440,7 +443,12 @@ private:
                 const std::size_t want = static_cast<std::size_t>(
                     std::min<std::uint64_t>(chunk.size(), mapping->m_End - at));
                 const std::size_t got = m_Process.ReadMemory(at, chunk.data(), want);
-                if (got > 0 && !WriteAt(m_End, chunk.data(), got))
+                // Untouched memory reads as zeros: it is left as a hole of the file, which
+                // reads back as zeros too, instead of being written out.
+                const bool zeros =
+                    std::all_of(chunk.begin(), chunk.begin() + static_cast<long>(got),
+                                [](std::uint8_t byte) { return byte == 0; });
+                if (got > 0 && !zeros && !WriteAt(m_End, chunk.data(), got))
                     m_Failed = true;
                 m_End += got;
                 copied += got;

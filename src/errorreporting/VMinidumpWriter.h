@@ -47,8 +47,9 @@ public:
     VMinidumpWriter(const VMinidumpWriter&) = delete;
     VMinidumpWriter& operator=(const VMinidumpWriter&) = delete;
 
-    /// Writes the whole dump from the start of the file. False when the crash record cannot
-    /// be read or decoded, or a write fails; the file then holds no usable dump.
+    /// Replaces what the file held with the whole dump (memory that reads as zeros is left as
+    /// holes of a sparse file). False when the crash record cannot be read or decoded, or a
+    /// write fails; the file then holds no usable dump.
     bool Write(const VMinidumpContent& content);
 
 private:

@@ -1,6 +1,7 @@
 // The real ZELErrorReporting: every failure message, the headless and unattended runs, and
 // uploads to a real FTP server on loopback.
 #include "MinidumpFile.h"
+#include "ReporterOutput.h"
 #include "VTempFolder.h"
 #include "VChildProcess.h"
 #include "VReportTarget.h"
@@ -16,7 +17,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -57,19 +57,12 @@ std::vector<std::string> CrashArguments(const VReportTarget& target)
             "1"};
 }
 
+const char* const kBaseName = "tsm_errorreporting_program_tests";
+
 /// The dump path and incident ID of the information text, which must end the error output.
 bool ReadInformation(const std::string& errors, std::string& dumpPath, std::string& incident)
 {
-    static const std::regex information(
-        "ZEL Error Reporting: Information about this crash has not been sent to ZEL\\.\n"
-        "Please e-mail the file (.+) to crash-reports@zel\\.example\\.\n"
-        "Your incident ID is (tsm_errorreporting_program_tests-[0-9]{8}-[0-9]{6})\\.\n$");
-    std::smatch match;
-    if (!std::regex_search(errors, match, information))
-        return false;
-    dumpPath = match[1];
-    incident = match[2];
-    return true;
+    return ReadNotSentInformation(errors, kBaseName, dumpPath, incident);
 }
 
 /// pyftpdlib serving a fresh folder on a free loopback port with the crash server's account.
@@ -223,8 +216,9 @@ TEST(ReporterProgram, SendUploadsTheDumpUnderItsIncidentIdAndRemovesIt)
 
     const std::vector<std::string> arrived = server.GetRoot().Files();
     ASSERT_EQ(arrived.size(), 1u);
-    static const std::regex name("tsm_errorreporting_program_tests-[0-9]{8}-[0-9]{6}\\.dmp");
-    EXPECT_TRUE(std::regex_match(arrived[0], name)) << arrived[0];
+    EXPECT_TRUE(arrived[0].ends_with(".dmp") &&
+                IsIncidentId(arrived[0].substr(0, arrived[0].size() - 4), kBaseName))
+        << arrived[0];
     const std::string remote = server.GetRoot().Path() + "/" + arrived[0];
     const VMinidumpFile dump(remote);
     ASSERT_TRUE(dump.IsValid());
