@@ -5,6 +5,8 @@
 
 #include "devices/DeviceStatusDatagram.h"
 #include "devices/VAwakeAndAliveServer.h"
+#include "devices/VByteStringSink.h"
+#include "devices/VPreviewPicture.h"
 #include "devices/camerawire/CameraRecords.h"
 #include "devices/syncunit/SyncUnitDatagrams.h"
 #include "tsmhost/BroadcastEncoder.h"
@@ -193,6 +195,14 @@ TEST(WiresharkDissector, DecodesEveryKindOfDatagramToTheValuesEncoded)
     SyncUnitWire::EncodeInputStatus(input.data(), 46, 0x04, 0x04);
     capture.Add(20001, input);
     capture.Add(40000, Trailer(CameraData::StreamKindCentroid, 6, 47, 0, 0));
+    // 16, 17: the first two preview datagrams of camera 5's 40 × 30 picture.
+    VPreviewPicture picture(5, 40, 30);
+    for (int datagram = 0; datagram < 2; ++datagram)
+    {
+        VByteStringSink sink;
+        picture.SendNext(sink);
+        capture.Add(8574, sink.TakeBytes());
+    }
 
     const std::string path = testing::TempDir() + "tsm_dissector_" + std::to_string(getpid());
     ASSERT_TRUE(capture.Write(path + ".pcap"));
@@ -247,6 +257,11 @@ TEST(WiresharkDissector, DecodesEveryKindOfDatagramToTheValuesEncoded)
     EXPECT_EQ(Values(p[13], "tsm.analogue.sample"), (std::vector<std::string>{"1", "-1", "16"}));
     EXPECT_EQ(Value(p[14], "tsm.status.inputs"), "0x0004");
     EXPECT_EQ(Value(p[15], "tsm.trailer.frame"), "47");
+    EXPECT_EQ(Value(p[16], "tsm.preview.device"), "5");
+    EXPECT_EQ(Value(p[16], "tsm.preview.width"), "40");
+    EXPECT_EQ(Value(p[16], "tsm.preview.pixel_count"), "400");
+    EXPECT_EQ(Value(p[17], "tsm.preview.offset"), "400");
+    EXPECT_EQ(Value(p[17], "tsm.preview.first_line"), "10");
     EXPECT_EQ(decoded.Errors.find("Lua"), std::string::npos) << decoded.Errors;
 }
 
