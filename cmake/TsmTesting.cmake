@@ -3,13 +3,22 @@ include(GoogleTest)
 find_package(GTest REQUIRED)
 
 # tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...]
-#               [ENV VAR=value...] [OWN_MAIN])
+#               [ENV VAR=value...] [OWN_MAIN | QT_MAIN])
 # Builds one GoogleTest program and registers each of its tests with CTest.
 # LOCK names CTest resource locks, for tests that bind fixed protocol ports.
 # OWN_MAIN: the sources bring their own main (for example one that creates the
 # QCoreApplication whose event loop the tests pump).
+# QT_MAIN: the shared main of tests/support/QtTestMain.cpp, which makes a QCoreApplication on
+# the main thread (the event thread of the event managers and of the devices' parameter
+# changes).
 function(tsm_add_gtest target)
-    cmake_parse_arguments(ARG "OWN_MAIN" "" "SOURCES;LIBS;LOCK;LABELS;ENV" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN;QT_MAIN" "" "SOURCES;LIBS;LOCK;LABELS;ENV" ${ARGN})
+    if(ARG_QT_MAIN)
+        find_package(Qt6 REQUIRED COMPONENTS Core)
+        list(APPEND ARG_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp)
+        list(APPEND ARG_LIBS Qt6::Core)
+        set(ARG_OWN_MAIN TRUE)
+    endif()
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest Threads::Threads)
     if(NOT ARG_OWN_MAIN)

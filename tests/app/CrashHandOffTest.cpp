@@ -1,11 +1,10 @@
 // tsmCL's crash hand-off with the real reporter: each fault that "-crash" can raise ends in
 // a minidump that LLDB opens at tsmCL's own crash function; a reporter that is missing or
 // fails leaves tsmCL to the signal's default action.
-#include "VChildProcess.h"
-
 #include "MinidumpFile.h"
 #include "ReporterOutput.h"
-#include "VTempFolder.h"
+#include "support/VChildProcess.h"
+#include "support/VTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +18,8 @@
 #include <sstream>
 
 using namespace std::chrono_literals;
+using testsupport::VChildProcess;
+using testsupport::VTempDir;
 namespace fs = std::filesystem;
 
 namespace
@@ -105,7 +106,7 @@ TEST(CrashHandOff, EveryFaultEndsInADumpThatLldbOpensAtTheCrashFunction)
     for (const VCrashCase& test : cases)
     {
         SCOPED_TRACE(test.m_Kind);
-        VTempFolder temp;
+        VTempDir temp;
         const std::string log = temp.Path() + "/tsm.log";
         VChildProcess child;
         RunCrash(child, TSMCL_PATH, test.m_Kind, temp.Path(),
@@ -159,7 +160,7 @@ TEST(CrashHandOff, AMissingOrFailingReporterLeavesTheDefaultAction)
 {
     // No reporter beside tsmCL: the failure line with the error (ENOENT), then SIGSEGV.
     {
-        VTempFolder folder;
+        VTempDir folder;
         const std::string program = CopyTsmCL(folder.Path());
         VChildProcess child;
         RunCrash(child, program, "segv", folder.Path());
@@ -170,7 +171,7 @@ TEST(CrashHandOff, AMissingOrFailingReporterLeavesTheDefaultAction)
 
     // A reporter that fails: its exit code is printed, then the signal's default action
     // (SIGABRT here). It got the command line and nothing but the standard streams.
-    VTempFolder folder;
+    VTempDir folder;
     const std::string program = CopyTsmCL(folder.Path());
     const std::string record = folder.Path() + "/arguments";
     const std::string reporter = folder.Path() + "/ZELErrorReporting";

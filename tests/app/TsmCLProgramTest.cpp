@@ -1,7 +1,6 @@
 // Runs the real tsmCL program and checks its console texts, streams and exit codes.
-#include "VChildProcess.h"
-
 #include "app/OwnAddress.h"
+#include "support/VChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using testsupport::VChildProcess;
 
 namespace
 {

@@ -4,7 +4,9 @@
 #include "devices/VAwakeAndAliveServer.h"
 #include "devices/VPeriodicCallback.h"
 
-#include "ShellTestSupport.h"
+#include "support/MillisecondsOf.h"
+#include "support/VUdpReceiver.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +18,8 @@
 #include <mutex>
 #include <vector>
 
-using namespace shell_test;
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
 
 namespace
 {
@@ -140,47 +143,47 @@ TEST(AwakeAndAliveServer, SequenceWrapsAt65536AndKeepsTheLowerHalf)
 {
     Bytes alive(AliveDatagram::Size);
     VAwakeAndAliveServer::EncodeAlive(alive.data(), Loopback, 0, 0, 7);
-    EXPECT_EQ(LoadBig32(alive, AliveDatagram::OffsetSequence), 0u);
+    EXPECT_EQ(BigEndian32(alive, AliveDatagram::OffsetSequence), 0u);
     VAwakeAndAliveServer::SetAliveSequence(alive.data(), 65535);
-    EXPECT_EQ(LoadBig32(alive, AliveDatagram::OffsetSequence), 0xFFFF0000u);
+    EXPECT_EQ(BigEndian32(alive, AliveDatagram::OffsetSequence), 0xFFFF0000u);
     // The 65537th ALIVE of a connection (tick 65536) carries sequence 0 again.
     VAwakeAndAliveServer::SetAliveSequence(alive.data(), 65536);
-    EXPECT_EQ(LoadBig32(alive, AliveDatagram::OffsetSequence), 0u);
+    EXPECT_EQ(BigEndian32(alive, AliveDatagram::OffsetSequence), 0u);
     VAwakeAndAliveServer::SetAliveSequence(alive.data(), 65537);
-    EXPECT_EQ(LoadBig32(alive, AliveDatagram::OffsetSequence), 0x00010000u);
+    EXPECT_EQ(BigEndian32(alive, AliveDatagram::OffsetSequence), 0x00010000u);
     // Whatever sits in the lower half stays there.
     alive[AliveDatagram::OffsetSequence + 3] = 0x5A;
     VAwakeAndAliveServer::SetAliveSequence(alive.data(), 2);
-    EXPECT_EQ(LoadBig32(alive, AliveDatagram::OffsetSequence), 0x0002005Au);
+    EXPECT_EQ(BigEndian32(alive, AliveDatagram::OffsetSequence), 0x0002005Au);
 }
 
 TEST(AwakeAndAliveServer, SendsAwakeThenAliveEvery100MsAndStartsAfreshOnReconnect)
 {
     VUdpReceiver host;
-    ASSERT_TRUE(host.IsBound());
+    ASSERT_TRUE(host.IsOpen());
     const uint32_t id = 0x02000001;
     for (int connection = 0; connection < 2; ++connection)
     {
         host.Drain();
         auto server =
-            std::make_unique<VAwakeAndAliveServer>(Loopback, Loopback, id, 1, 2, 0, host.Port());
+            std::make_unique<VAwakeAndAliveServer>(Loopback, Loopback, id, 1, 2, 0, host.GetPort());
         const auto awake = host.Receive();
         ASSERT_TRUE(awake.has_value()) << "no AWAKE within 5 s";
         ASSERT_EQ(awake->size(), AwakeDatagram::Size);
-        EXPECT_EQ(LoadBig32(*awake, 0), 0x00040006u);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetLocalAddress), 0x7F000001u);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetClassCode), 2u);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetPlace), 0x01000008u);
+        EXPECT_EQ(BigEndian32(*awake, 0), 0x00040006u);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetLocalAddress), 0x7F000001u);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetClassCode), 2u);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetPlace), 0x01000008u);
         EXPECT_EQ(Bytes(awake->begin() + 16, awake->begin() + 24),
                   (Bytes{0x00, 0x00, 0x37, 0x00, 0x00, 0x01, 0x00, 0x00}));
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetDeviceId), id);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetDeviceId), id);
 
         const auto firstAlive = host.Receive();
         ASSERT_TRUE(firstAlive.has_value());
         ASSERT_EQ(firstAlive->size(), AliveDatagram::Size);
-        EXPECT_EQ(LoadBig32(*firstAlive, 0), 0x00060007u);
-        EXPECT_EQ(LoadBig32(*firstAlive, AliveDatagram::OffsetSequence), 0u);
-        EXPECT_EQ(LoadBig32(*firstAlive, AliveDatagram::OffsetDeviceId), id);
+        EXPECT_EQ(BigEndian32(*firstAlive, 0), 0x00060007u);
+        EXPECT_EQ(BigEndian32(*firstAlive, AliveDatagram::OffsetSequence), 0u);
+        EXPECT_EQ(BigEndian32(*firstAlive, AliveDatagram::OffsetDeviceId), id);
         const auto start = Clock::now();
 
         if (connection == 0)
@@ -191,7 +194,7 @@ TEST(AwakeAndAliveServer, SendsAwakeThenAliveEvery100MsAndStartsAfreshOnReconnec
                 const auto alive = host.Receive();
                 ASSERT_TRUE(alive.has_value()) << "ALIVE " << sequence << " missing";
                 ASSERT_EQ(alive->size(), AliveDatagram::Size) << "a second AWAKE came";
-                EXPECT_EQ(LoadBig32(*alive, AliveDatagram::OffsetSequence), sequence << 16);
+                EXPECT_EQ(BigEndian32(*alive, AliveDatagram::OffsetSequence), sequence << 16);
             }
             const auto elapsed =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -201,7 +204,8 @@ TEST(AwakeAndAliveServer, SendsAwakeThenAliveEvery100MsAndStartsAfreshOnReconnec
         // Closing returns at once, and nothing follows it.
         EXPECT_LT(MillisecondsOf([&] { server.reset(); }), 1000);
         host.Drain();
-        EXPECT_FALSE(host.Receive(300).has_value()) << "a datagram after destruction";
+        EXPECT_FALSE(host.Receive(std::chrono::milliseconds(300)).has_value())
+            << "a datagram after destruction";
     }
 }
 
@@ -211,7 +215,7 @@ TEST(AwakeAndAliveServer, UnreachableHostNeitherBlocksTheTimerNorTheClose)
     // once, and the shared timer keeps ticking for the other servers.
     VUdpReceiver host;
     VAwakeAndAliveServer dead(Loopback, htonl(0x0A0000FE), 5, 1, 0, 0, 9);
-    VAwakeAndAliveServer live(Loopback, Loopback, 6, 2, 0, 0, host.Port());
+    VAwakeAndAliveServer live(Loopback, Loopback, 6, 2, 0, 0, host.GetPort());
     ASSERT_TRUE(ReceiveOfSize(host, AwakeDatagram::Size).has_value());
     for (int tick = 0; tick < 5; ++tick)
         ASSERT_TRUE(ReceiveOfSize(host, AliveDatagram::Size).has_value())

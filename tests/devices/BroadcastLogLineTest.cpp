@@ -1,11 +1,11 @@
 // The manager's log line for every broadcast command, and the datagrams it drops.
 #include "devices/VFakeDeviceManager.h"
 
-#include "BroadcastTestSupport.h"
+#include "support/BroadcastDatagrams.h"
 
 #include <gtest/gtest.h>
 
-using namespace broadcast_test;
+using namespace testsupport;
 
 namespace
 {

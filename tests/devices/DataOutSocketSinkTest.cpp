@@ -4,8 +4,9 @@
 #include "devices/VDataOutSocketSink.h"
 #include "devices/camerawire/VCentroidStreamWriter.h"
 
-#include "CameraOutputTestSupport.h"
 #include "net/VDataOutSocket.h"
+#include "support/VRecordingSink.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@
 #include <deque>
 #include <optional>
 
-using namespace camout_test;
+using namespace testsupport;
 
 namespace
 {

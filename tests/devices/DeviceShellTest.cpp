@@ -10,11 +10,14 @@
 #include "devices/VFakeDeviceManager.h"
 
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
-#include "EventLoopPump.h"
-#include "ShellTestSupport.h"
 #include "params/IString.h"
 #include "params/ParamAccess.h"
 #include "params/VParamDefinitionList.h"
+#include "support/EventLoopPump.h"
+#include "support/MillisecondsOf.h"
+#include "support/VLoopbackClient.h"
+#include "support/VUdpReceiver.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +25,7 @@
 
 #include <mutex>
 
-using namespace shell_test;
-using EventTest::PumpFor;
-using EventTest::PumpUntil;
+using namespace testsupport;
 
 namespace
 {
@@ -88,10 +89,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(VFakeDevice::AddDeviceDefinitions(m_Definitions));
-        ASSERT_TRUE(m_AwakeHost.IsBound());
+        ASSERT_TRUE(m_AwakeHost.IsOpen());
         VFakeDeviceManagerOptions options;
         options.m_OpenReceiver = false;
-        options.m_DeviceServices = std::make_shared<VDeviceConnectionServices>(m_AwakeHost.Port());
+        options.m_DeviceServices =
+            std::make_shared<VDeviceConnectionServices>(m_AwakeHost.GetPort());
         m_Manager = std::make_unique<VFakeDeviceManager>(&m_Events, Loopback, Loopback, options);
         m_Device =
             VFakeDevice::Create<VShellTestDevice>(*m_Manager, m_Definitions.CreateParamList());
@@ -109,16 +111,17 @@ protected:
     }
 
     /// Connects the device and a host to its shell; the host has read the greeting.
-    void ConnectWithHost(VShellHost& host)
+    void ConnectWithHost(VLoopbackClient& host)
     {
         ASSERT_TRUE(SetConnected(true));
         ASSERT_TRUE(host.Connect(ShellPort)) << "the shell does not listen on " << ShellPort;
-        ASSERT_EQ(host.ReadAnswer(), Greeting);
+        ASSERT_EQ(host.ReadAnswer(), kShellGreeting);
     }
 
     /// Sends `line`, expects `answer` and turns the event loop until `done` holds.
     template <class Done>
-    void Command(VShellHost& host, const std::string& line, const std::string& answer, Done done)
+    void Command(VLoopbackClient& host, const std::string& line, const std::string& answer,
+                 Done done)
     {
         ASSERT_TRUE(host.Send(line + "\n"));
         EXPECT_EQ(host.ReadAnswer(), answer) << line;
@@ -140,22 +143,22 @@ protected:
 TEST_F(DeviceShellTest, GreetsAndRunsSetFrameAndDataDisable)
 {
     testing::internal::CaptureStdout();
-    VShellHost host;
+    VLoopbackClient host;
     ConnectWithHost(host);
-    EXPECT_EQ(std::string(Greeting).size(), 23u);
+    EXPECT_EQ(std::string(kShellGreeting).size(), 23u);
 
     // Two blanks, the command, a carriage return: trimmed, and answered with the prompt alone.
     ASSERT_TRUE(host.Send("  setframe 100\r\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     EXPECT_TRUE(PumpUntil([&] { return m_Device->GetParamOr("FrameNumber", 0) == 100; }));
     EXPECT_EQ(m_Device->GetNextFrameNumber(), 100u);
     EXPECT_TRUE(m_Device->IsSyncPending()) << "setframe must mark a sync broadcast due";
     // No word boundary is needed after the word; a number that does not read does nothing.
-    Command(host, "setframe12", Prompt, [&] { return m_Device->GetNextFrameNumber() == 12; });
+    Command(host, "setframe12", kShellPrompt, [&] { return m_Device->GetNextFrameNumber() == 12; });
     for (const char* bad : {"setframe x", "setframe", "setframe -3", "setframe 4294967296"})
     {
         ASSERT_TRUE(host.Send(std::string(bad) + "\n"));
-        EXPECT_EQ(host.ReadAnswer(), Prompt);
+        EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     }
     PumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(m_Device->GetParamOr("FrameNumber", 0), 12);
@@ -165,7 +168,7 @@ TEST_F(DeviceShellTest, GreetsAndRunsSetFrameAndDataDisable)
         {"datadisable false", true}, {"datadisable False", false}, {"datadisable  false \t", true},
         {"datadisable", false},      {"datadisablefalse", true},   {"datadisable true", false}};
     for (const auto& [line, enabled] : cases)
-        Command(host, line, Prompt, [&, enabled = enabled] { return Enabled() == enabled; });
+        Command(host, line, kShellPrompt, [&, enabled = enabled] { return Enabled() == enabled; });
 
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_NE(console.find("33554433: Telnet reply sent at "), std::string::npos) << console;
@@ -175,18 +178,18 @@ TEST_F(DeviceShellTest, GreetsAndRunsSetFrameAndDataDisable)
 
 TEST_F(DeviceShellTest, SyncModeWordsAndHandOverToTheDeviceClass)
 {
-    VShellHost host;
+    VLoopbackClient host;
     ConnectWithHost(host);
-    Command(host, "syncmode master", Prompt, [&] { return SyncMode() == 2; });
+    Command(host, "syncmode master", kShellPrompt, [&] { return SyncMode() == 2; });
     EXPECT_TRUE(m_Device->IsSyncThreadRunning());
-    Command(host, "syncmode freerun", Prompt, [&] { return SyncMode() == 3; });
-    Command(host, "syncmode -g master", Prompt, [&] { return SyncMode() == 2; });
-    Command(host, "syncmode slave", Prompt, [&] { return SyncMode() == 0; });
+    Command(host, "syncmode freerun", kShellPrompt, [&] { return SyncMode() == 3; });
+    Command(host, "syncmode -g master", kShellPrompt, [&] { return SyncMode() == 2; });
+    Command(host, "syncmode slave", kShellPrompt, [&] { return SyncMode() == 0; });
     EXPECT_FALSE(m_Device->IsSyncThreadRunning());
     for (const char* unknown : {"syncmode bogus", "syncmode -g", "syncmode", "syncmode Master"})
     {
         ASSERT_TRUE(host.Send(std::string(unknown) + "\n"));
-        EXPECT_EQ(host.ReadAnswer(), Prompt);
+        EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     }
     PumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(SyncMode(), 0) << "an unknown mode word changed the sync mode";
@@ -196,16 +199,16 @@ TEST_F(DeviceShellTest, SyncModeWordsAndHandOverToTheDeviceClass)
                              "portset 99999999999", "portset5001", "portset  +7 trailing"})
     {
         ASSERT_TRUE(host.Send(std::string(line) + "\n"));
-        EXPECT_EQ(host.ReadAnswer(), Prompt);
+        EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     }
     EXPECT_EQ(m_Device->DataPorts(), (std::vector<uint32_t>{5000, 5001, 7}));
 
     // Every other line goes to the device class unchanged, its reply in front of the prompt.
     testing::internal::CaptureStdout();
     ASSERT_TRUE(host.Send("ping\nPortset 1\n\n"));
-    EXPECT_EQ(host.ReadAnswer(), std::string("pong") + Prompt);
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string("pong") + kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     const std::string console = testing::internal::GetCapturedStdout();
     EXPECT_EQ(m_Device->ClassLines(), (std::vector<std::string>{"ping", "Portset 1", ""}));
     EXPECT_NE(console.find("33554433: Command: ping\n33554433:  Reply: pong\n"), std::string::npos)
@@ -215,49 +218,50 @@ TEST_F(DeviceShellTest, SyncModeWordsAndHandOverToTheDeviceClass)
 TEST_F(DeviceShellTest, NotifySendsStatusDatagramsWithTheHostTagToTheNotifiedPort)
 {
     VUdpReceiver hal;
-    ASSERT_TRUE(hal.IsBound());
-    VShellHost host;
+    ASSERT_TRUE(hal.IsOpen());
+    VLoopbackClient host;
     ConnectWithHost(host);
 
     // Free-running: the sync status alone, tag 70000 modulo 65536.
-    const std::string notify = "notify host " + std::to_string(hal.Port()) + " tag 70000";
+    const std::string notify = "notify host " + std::to_string(hal.GetPort()) + " tag 70000";
     ASSERT_TRUE(host.Send(notify + "\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     auto status = hal.Receive();
     ASSERT_TRUE(status.has_value()) << "no sync status after notify";
     ASSERT_EQ(status->size(), 24u);
-    EXPECT_EQ(LoadLittle16(*status, 0), DeviceStatus::TypeSyncStatus);
-    EXPECT_EQ(LoadLittle16(*status, 2), 24);
-    EXPECT_EQ(LoadLittle16(*status, 4), 1);
-    EXPECT_EQ(LoadLittle16(*status, 6), 4464);
-    EXPECT_EQ(LoadLittle32(*status, 8), DeviceId);
-    EXPECT_EQ(LoadLittle32(*status, 12), 0u);
-    EXPECT_FALSE(hal.Receive(200).has_value()) << "a position datagram while free-running";
+    EXPECT_EQ(U16(*status, 0), DeviceStatus::TypeSyncStatus);
+    EXPECT_EQ(U16(*status, 2), 24);
+    EXPECT_EQ(U16(*status, 4), 1);
+    EXPECT_EQ(U16(*status, 6), 4464);
+    EXPECT_EQ(U32(*status, 8), DeviceId);
+    EXPECT_EQ(U32(*status, 12), 0u);
+    EXPECT_FALSE(hal.Receive(std::chrono::milliseconds(200)).has_value())
+        << "a position datagram while free-running";
     EXPECT_EQ(m_Device->m_TargetChanges.load(), 1);
 
     // Becoming master sends both datagrams now that the data target is known.
-    Command(host, "syncmode master", Prompt, [&] { return SyncMode() == 2; });
+    Command(host, "syncmode master", kShellPrompt, [&] { return SyncMode() == 2; });
     status = hal.Receive();
     ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(LoadLittle16(*status, 0), DeviceStatus::TypeSyncStatus);
-    EXPECT_EQ(LoadLittle32(*status, 12), 3u);
+    EXPECT_EQ(U16(*status, 0), DeviceStatus::TypeSyncStatus);
+    EXPECT_EQ(U32(*status, 12), 3u);
     auto position = hal.Receive();
     ASSERT_TRUE(position.has_value()) << "no position datagram for a master";
     ASSERT_EQ(position->size(), 24u);
-    EXPECT_EQ(LoadLittle16(*position, 0), DeviceStatus::TypePosition);
-    EXPECT_EQ(LoadLittle16(*position, 6), 4464);
-    EXPECT_EQ(LoadLittle16(*position, 12), 1); // position 1: slot 1, group 0
-    EXPECT_EQ(LoadLittle16(*position, 14), 0);
+    EXPECT_EQ(U16(*position, 0), DeviceStatus::TypePosition);
+    EXPECT_EQ(U16(*position, 6), 4464);
+    EXPECT_EQ(U16(*position, 12), 1); // position 1: slot 1, group 0
+    EXPECT_EQ(U16(*position, 14), 0);
 
     // A second notify to a new port, while master: sync status and position, new tag.
     VUdpReceiver other;
-    ASSERT_TRUE(host.Send("notify x " + std::to_string(other.Port()) + " y 5\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    ASSERT_TRUE(host.Send("notify x " + std::to_string(other.GetPort()) + " y 5\n"));
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     status = other.Receive();
     position = other.Receive();
     ASSERT_TRUE(status && position);
-    EXPECT_EQ(LoadLittle16(*status, 6), 5);
-    EXPECT_EQ(LoadLittle16(*position, 0), DeviceStatus::TypePosition);
+    EXPECT_EQ(U16(*status, 6), 5);
+    EXPECT_EQ(U16(*position, 0), DeviceStatus::TypePosition);
     EXPECT_EQ(m_Device->m_TargetChanges.load(), 2);
 
     // Fields that do not read: nothing re-targeted, nothing sent.
@@ -265,9 +269,9 @@ TEST_F(DeviceShellTest, NotifySendsStatusDatagramsWithTheHostTagToTheNotifiedPor
                             "notify host 70000 tag 1", "notify host -4 tag 1"})
     {
         ASSERT_TRUE(host.Send(std::string(bad) + "\n"));
-        EXPECT_EQ(host.ReadAnswer(), Prompt) << bad;
+        EXPECT_EQ(host.ReadAnswer(), kShellPrompt) << bad;
     }
-    EXPECT_FALSE(other.Receive(200).has_value());
+    EXPECT_FALSE(other.Receive(std::chrono::milliseconds(200)).has_value());
     EXPECT_EQ(m_Device->m_TargetChanges.load(), 2);
 
     // SendStatus sends each datagram's own length, with tag and id filled in.
@@ -280,8 +284,8 @@ TEST_F(DeviceShellTest, NotifySendsStatusDatagramsWithTheHostTagToTheNotifiedPor
         const auto sent = other.Receive();
         ASSERT_TRUE(sent.has_value());
         ASSERT_EQ(sent->size(), length);
-        EXPECT_EQ(LoadLittle16(*sent, 6), 5);
-        EXPECT_EQ(LoadLittle32(*sent, 8), DeviceId);
+        EXPECT_EQ(U16(*sent, 6), 5);
+        EXPECT_EQ(U32(*sent, 8), DeviceId);
         EXPECT_EQ(sent->back(), 0xAB);
     }
     uint8_t tooLong[32] = {};
@@ -291,12 +295,12 @@ TEST_F(DeviceShellTest, NotifySendsStatusDatagramsWithTheHostTagToTheNotifiedPor
 
 TEST_F(DeviceShellTest, HostsComeAndGoAndADisconnectedDeviceIgnoresItsShell)
 {
-    VShellHost first;
+    VLoopbackClient first;
     ConnectWithHost(first);
     // A second host takes over; the first sees an orderly close.
-    VShellHost second;
+    VLoopbackClient second;
     ASSERT_TRUE(second.Connect(ShellPort));
-    EXPECT_EQ(second.ReadAnswer(), Greeting);
+    EXPECT_EQ(second.ReadAnswer(), kShellGreeting);
     EXPECT_EQ(first.WaitForEnd(), End::Orderly);
 
     // A host that leaves in mid-line gets no answer and the line is not run.
@@ -310,12 +314,12 @@ TEST_F(DeviceShellTest, HostsComeAndGoAndADisconnectedDeviceIgnoresItsShell)
     ASSERT_TRUE(SetConnected(false));
     testing::internal::CaptureStdout();
     VDeviceTelnetConnection shell(*m_Device, 0);
-    VShellHost host;
+    VLoopbackClient host;
     ASSERT_TRUE(host.Connect(shell.GetListeningPort()));
-    EXPECT_EQ(host.ReadAnswer(), Greeting);
+    EXPECT_EQ(host.ReadAnswer(), kShellGreeting);
     ASSERT_TRUE(host.Send("setframe 7\nping\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     PumpFor(std::chrono::milliseconds(100));
     EXPECT_EQ(m_Device->GetParamOr("FrameNumber", -1), 0);
     EXPECT_TRUE(m_Device->ClassLines().empty());
@@ -327,26 +331,27 @@ TEST_F(DeviceShellTest, ConnectingMakesShellAndSenderAndDisconnectingEndsThemPro
     for (int connection = 0; connection < 2; ++connection)
     {
         m_AwakeHost.Drain();
-        VShellHost host;
+        VLoopbackClient host;
         ConnectWithHost(host);
         // AWAKE then ALIVE with sequence 0, for this device and its class code.
         const auto awake = m_AwakeHost.Receive();
         ASSERT_TRUE(awake.has_value()) << "no AWAKE after connecting";
         ASSERT_EQ(awake->size(), AwakeDatagram::Size);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetClassCode), 2u);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetPlace), 0x01000008u);
-        EXPECT_EQ(LoadBig32(*awake, AwakeDatagram::OffsetDeviceId), DeviceId);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetClassCode), 2u);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetPlace), 0x01000008u);
+        EXPECT_EQ(BigEndian32(*awake, AwakeDatagram::OffsetDeviceId), DeviceId);
         const auto alive = m_AwakeHost.Receive();
         ASSERT_TRUE(alive.has_value());
         ASSERT_EQ(alive->size(), AliveDatagram::Size);
-        EXPECT_EQ(LoadBig32(*alive, AliveDatagram::OffsetSequence), 0u);
+        EXPECT_EQ(BigEndian32(*alive, AliveDatagram::OffsetSequence), 0u);
 
         // Disconnecting with a host attached ends the shell and the sender within a second.
         EXPECT_LT(MillisecondsOf([&] { ASSERT_TRUE(SetConnected(false)); }), 1000);
         EXPECT_EQ(host.WaitForEnd(), End::Orderly);
-        VShellHost late;
+        VLoopbackClient late;
         EXPECT_FALSE(late.Connect(ShellPort)) << "the shell still listens after disconnecting";
         m_AwakeHost.Drain();
-        EXPECT_FALSE(m_AwakeHost.Receive(300).has_value()) << "ALIVE after disconnecting";
+        EXPECT_FALSE(m_AwakeHost.Receive(std::chrono::milliseconds(300)).has_value())
+            << "ALIVE after disconnecting";
     }
 }

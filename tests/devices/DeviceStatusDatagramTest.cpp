@@ -2,11 +2,11 @@
 // length that decide how many bytes go out.
 #include "devices/DeviceStatusDatagram.h"
 
-#include "ShellTestSupport.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
-using namespace shell_test;
+using namespace testsupport;
 
 TEST(DeviceStatusDatagram, SyncStatusCarriesNotFreeRunningAndMasterBits)
 {
@@ -32,8 +32,8 @@ TEST(DeviceStatusDatagram, PositionCarriesSlotAndGroup)
 
     // Host tag (low 16 bits) and device id go in at offsets 6 and 8; nothing else changes.
     DeviceStatus::FillAddress(packet.data(), 70000, 0x02000001);
-    EXPECT_EQ(LoadLittle16(packet, 6), 4464);
-    EXPECT_EQ(LoadLittle32(packet, 8), 0x02000001u);
+    EXPECT_EQ(U16(packet, 6), 4464);
+    EXPECT_EQ(U32(packet, 8), 0x02000001u);
     EXPECT_EQ(Bytes(packet.begin() + 12, packet.end()),
               Bytes(expected.begin() + 12, expected.end()));
 }

@@ -3,13 +3,13 @@
 // with an event manager, a definition list and a manager without a socket.
 #pragma once
 
-#include "BroadcastTestSupport.h"
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
-#include "EventLoopPump.h"
 #include "devices/VFakeDevice.h"
 #include "devices/VFakeDeviceManager.h"
 #include "params/IString.h"
 #include "params/VParamDefinitionList.h"
+#include "support/BroadcastDatagrams.h"
+#include "support/EventLoopPump.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@
 namespace device_test
 {
 
-using broadcast_test::Datagram;
+using testsupport::Datagram;
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kLocalAddress = 0x0A000105u; // 10.0.1.5, host order

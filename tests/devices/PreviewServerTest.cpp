@@ -4,13 +4,15 @@
 #include "devices/VPreviewPicture.h"
 #include "devices/VPreviewServer.h"
 
-#include "ShellTestSupport.h"
+#include "support/MillisecondsOf.h"
+#include "support/VUdpReceiver.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
-using namespace shell_test;
+using namespace testsupport;
 
 namespace
 {
@@ -39,17 +41,17 @@ struct PreviewHeader
 PreviewHeader CheckHeader(const Bytes& datagram, uint32_t deviceId, uint32_t width, uint32_t height)
 {
     EXPECT_GE(datagram.size(), PreviewDatagram::HeaderSize);
-    EXPECT_EQ(LoadLittle16(datagram, 0), 0xC000);
-    EXPECT_EQ(LoadLittle16(datagram, 2), 36);
-    EXPECT_EQ(LoadLittle16(datagram, 4), 2);
-    EXPECT_EQ(LoadLittle16(datagram, 6), 4);
-    EXPECT_EQ(LoadLittle32(datagram, 8), deviceId);
-    EXPECT_EQ(LoadLittle16(datagram, 24), 1400);
-    EXPECT_EQ(LoadLittle16(datagram, 26), 0);
-    EXPECT_EQ(LoadLittle16(datagram, 28), width);
-    EXPECT_EQ(LoadLittle16(datagram, 30), height);
-    const PreviewHeader header{LoadLittle32(datagram, 12), LoadLittle32(datagram, 16),
-                               LoadLittle32(datagram, 20), LoadLittle32(datagram, 32)};
+    EXPECT_EQ(U16(datagram, 0), 0xC000);
+    EXPECT_EQ(U16(datagram, 2), 36);
+    EXPECT_EQ(U16(datagram, 4), 2);
+    EXPECT_EQ(U16(datagram, 6), 4);
+    EXPECT_EQ(U32(datagram, 8), deviceId);
+    EXPECT_EQ(U16(datagram, 24), 1400);
+    EXPECT_EQ(U16(datagram, 26), 0);
+    EXPECT_EQ(U16(datagram, 28), width);
+    EXPECT_EQ(U16(datagram, 30), height);
+    const PreviewHeader header{U32(datagram, 12), U32(datagram, 16), U32(datagram, 20),
+                               U32(datagram, 32)};
     EXPECT_EQ(datagram.size(), PreviewDatagram::HeaderSize + header.PixelCount);
     return header;
 }
@@ -169,8 +171,8 @@ TEST(PreviewPicture, ASensorWithoutPixelsSendsNothing)
 TEST(PreviewServer, StreamsPicturesOnLoopbackAndClosesPromptly)
 {
     VUdpReceiver host;
-    ASSERT_TRUE(host.IsBound());
-    auto server = std::make_unique<VPreviewServer>(Loopback, 77, 64, 48, host.Port());
+    ASSERT_TRUE(host.IsOpen());
+    auto server = std::make_unique<VPreviewServer>(Loopback, 77, 64, 48, host.GetPort());
     EXPECT_TRUE(server->IsSending());
     // The first datagram of the first picture: 10 lines of 64 pixels fit in one datagram.
     const auto first = host.Receive();
@@ -185,20 +187,21 @@ TEST(PreviewServer, StreamsPicturesOnLoopbackAndClosesPromptly)
     {
         const auto datagram = host.Receive();
         ASSERT_TRUE(datagram.has_value());
-        sawLaterPicture = LoadLittle32(*datagram, 12) > 1;
+        sawLaterPicture = U32(*datagram, 12) > 1;
     }
     EXPECT_TRUE(sawLaterPicture);
     EXPECT_LT(MillisecondsOf([&] { server.reset(); }), 1000);
     host.Drain();
-    EXPECT_FALSE(host.Receive(200).has_value()) << "a datagram after destruction";
+    EXPECT_FALSE(host.Receive(std::chrono::milliseconds(200)).has_value())
+        << "a datagram after destruction";
 }
 
 TEST(PreviewServer, ASensorWithoutPixelsRunsNoThreadAndSendsNothing)
 {
     VUdpReceiver host;
-    VPreviewServer server(Loopback, 77, 0, 480, host.Port());
+    VPreviewServer server(Loopback, 77, 0, 480, host.GetPort());
     EXPECT_FALSE(server.IsSending());
-    EXPECT_FALSE(host.Receive(300).has_value());
+    EXPECT_FALSE(host.Receive(std::chrono::milliseconds(300)).has_value());
 }
 
 TEST(PreviewServer, UnreachableHostDoesNotHoldUpTheClose)

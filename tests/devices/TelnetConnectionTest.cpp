@@ -3,7 +3,8 @@
 // second host taking over, and a prompt close.
 #include "devices/VDeviceTelnetConnection.h"
 
-#include "ShellTestSupport.h"
+#include "support/MillisecondsOf.h"
+#include "support/VLoopbackClient.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-using namespace shell_test;
+using namespace testsupport;
 
 namespace
 {
@@ -76,24 +77,24 @@ TEST(TelnetShell, GreetsThenAnswersEachLineWithReplyAndPrompt)
     const uint16_t port = shell.GetListeningPort();
     ASSERT_NE(port, 0);
 
-    VShellHost host;
+    VLoopbackClient host;
     ASSERT_TRUE(host.Connect(port));
     // The host types at once, before reading anything.
     ASSERT_TRUE(host.Send("  setframe 100\r\n"));
     const std::string greeting = host.ReadAnswer();
-    EXPECT_EQ(greeting, Greeting);
+    EXPECT_EQ(greeting, kShellGreeting);
     EXPECT_EQ(greeting.size(), 23u);
     // Blanks and the carriage return are trimmed; an empty reply is the prompt alone.
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     ASSERT_TRUE(device.WaitForLines(1));
     EXPECT_EQ(device.Lines().back(), "setframe 100");
 
     // A reply comes in front of the prompt; an empty line is answered too; tabs go as well;
     // several lines in one packet are answered one by one.
     ASSERT_TRUE(host.Send("echo hello\n\n\t echo two \t\r\n"));
-    EXPECT_EQ(host.ReadAnswer(), std::string("hello") + Prompt);
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
-    EXPECT_EQ(host.ReadAnswer(), std::string("two") + Prompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string("hello") + kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string("two") + kShellPrompt);
     EXPECT_EQ(device.Lines(),
               (std::vector<std::string>{"setframe 100", "echo hello", "", "echo two"}));
     EXPECT_TRUE(host.IsQuietFor(100)) << "no prompt after the answers";
@@ -103,25 +104,25 @@ TEST(TelnetShell, ALineOverTheCapIsDiscardedAndAnsweredWithThePromptAlone)
 {
     VScriptedDevice device;
     VDeviceTelnetConnection shell(device, 0);
-    VShellHost host;
+    VLoopbackClient host;
     ASSERT_TRUE(host.Connect(shell.GetListeningPort()));
-    ASSERT_EQ(host.ReadAnswer(), Greeting);
+    ASSERT_EQ(host.ReadAnswer(), kShellGreeting);
 
     // Exactly at the cap (line feed included) the line is still taken.
     const size_t cap = VDeviceTelnetConnection::MaxLineLength;
     ASSERT_TRUE(host.Send("echo " + std::string(cap - 6, 'x') + "\n"));
-    EXPECT_EQ(host.ReadAnswer(), std::string(cap - 6, 'x') + Prompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string(cap - 6, 'x') + kShellPrompt);
 
     // One byte over: read to its line feed, not kept, not handed to the device.
     ASSERT_TRUE(host.Send("echo " + std::string(cap - 5, 'y') + "\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
     // Far over (1 MiB in pieces): the same, and the shell is still in step afterwards.
     const std::string piece(64 * 1024, 'z');
     for (int i = 0; i < 16; ++i)
         ASSERT_TRUE(host.Send(piece));
     ASSERT_TRUE(host.Send("\necho after\n"));
-    EXPECT_EQ(host.ReadAnswer(), Prompt);
-    EXPECT_EQ(host.ReadAnswer(), std::string("after") + Prompt);
+    EXPECT_EQ(host.ReadAnswer(), kShellPrompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string("after") + kShellPrompt);
     EXPECT_EQ(shell.GetDiscardedLineCount(), 2u);
     const auto lines = device.Lines();
     ASSERT_EQ(lines.size(), 2u);
@@ -132,34 +133,34 @@ TEST(TelnetShell, AHostThatLeavesMidLineGetsNoAnswer)
 {
     VScriptedDevice device;
     VDeviceTelnetConnection shell(device, 0);
-    VShellHost host;
+    VLoopbackClient host;
     ASSERT_TRUE(host.Connect(shell.GetListeningPort()));
-    ASSERT_EQ(host.ReadAnswer(), Greeting);
+    ASSERT_EQ(host.ReadAnswer(), kShellGreeting);
     ASSERT_TRUE(host.Send("echo complete\necho partial"));
     host.ShutdownSending();
-    EXPECT_EQ(host.ReadAnswer(), std::string("complete") + Prompt);
+    EXPECT_EQ(host.ReadAnswer(), std::string("complete") + kShellPrompt);
     EXPECT_EQ(host.WaitForEnd(), End::Orderly) << "the partial line was answered";
     EXPECT_EQ(device.Lines(), std::vector<std::string>{"echo complete"});
     // The shell goes on listening for the next host.
-    VShellHost next;
+    VLoopbackClient next;
     ASSERT_TRUE(next.Connect(shell.GetListeningPort()));
-    EXPECT_EQ(next.ReadAnswer(), Greeting);
+    EXPECT_EQ(next.ReadAnswer(), kShellGreeting);
 }
 
 TEST(TelnetShell, ASecondHostTakesOverAndTheFirstSeesAnOrderlyClose)
 {
     VScriptedDevice device;
     VDeviceTelnetConnection shell(device, 0);
-    VShellHost first;
+    VLoopbackClient first;
     ASSERT_TRUE(first.Connect(shell.GetListeningPort()));
-    ASSERT_EQ(first.ReadAnswer(), Greeting);
+    ASSERT_EQ(first.ReadAnswer(), kShellGreeting);
 
-    VShellHost second;
+    VLoopbackClient second;
     ASSERT_TRUE(second.Connect(shell.GetListeningPort()));
-    EXPECT_EQ(second.ReadAnswer(), Greeting);
+    EXPECT_EQ(second.ReadAnswer(), kShellGreeting);
     EXPECT_EQ(first.WaitForEnd(), End::Orderly);
     ASSERT_TRUE(second.Send("echo mine\n"));
-    EXPECT_EQ(second.ReadAnswer(), std::string("mine") + Prompt);
+    EXPECT_EQ(second.ReadAnswer(), std::string("mine") + kShellPrompt);
 }
 
 TEST(TelnetShell, ClosesWithinASecondWhileAHostIsAttached)
@@ -169,9 +170,9 @@ TEST(TelnetShell, ClosesWithinASecondWhileAHostIsAttached)
     {
         VScriptedDevice device;
         auto shell = std::make_unique<VDeviceTelnetConnection>(device, 0);
-        VShellHost host;
+        VLoopbackClient host;
         ASSERT_TRUE(host.Connect(shell->GetListeningPort()));
-        ASSERT_EQ(host.ReadAnswer(), Greeting);
+        ASSERT_EQ(host.ReadAnswer(), kShellGreeting);
         if (scenario == 1)
         {
             ASSERT_TRUE(host.Send("echo half"));
@@ -193,9 +194,9 @@ TEST(TelnetShell, ClosingWaitsForACommandInProgress)
 {
     VScriptedDevice device;
     auto shell = std::make_unique<VDeviceTelnetConnection>(device, 0);
-    VShellHost host;
+    VLoopbackClient host;
     ASSERT_TRUE(host.Connect(shell->GetListeningPort()));
-    ASSERT_EQ(host.ReadAnswer(), Greeting);
+    ASSERT_EQ(host.ReadAnswer(), kShellGreeting);
     ASSERT_TRUE(host.Send("block\n"));
     ASSERT_TRUE(device.WaitForLines(1));
     std::thread releaser(

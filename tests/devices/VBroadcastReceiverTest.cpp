@@ -1,7 +1,8 @@
 // The receive thread and its HAL filter, on an ephemeral loopback port.
 #include "devices/VBroadcastReceiver.h"
 
-#include "BroadcastTestSupport.h"
+#include "support/BroadcastDatagrams.h"
+#include "support/VDatagramLog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-using namespace broadcast_test;
+using namespace testsupport;
 
 namespace
 {

@@ -2,7 +2,9 @@
 // callbacks into the manager during dispatch, and teardown.
 #include "devices/VFakeDeviceManager.h"
 
-#include "BroadcastTestSupport.h"
+#include "support/BroadcastDatagrams.h"
+#include "support/VDatagramLog.h"
+#include "support/VRecordingDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,7 @@
 #include <future>
 #include <thread>
 
-using namespace broadcast_test;
+using namespace testsupport;
 
 namespace
 {

@@ -229,7 +229,7 @@ TEST_F(DeviceFixture, SettersRunAtOnceOnTheMainThreadAndInOrderFromOthers)
         });
     worker.join();
     EXPECT_EQ(SyncModeOf(*device), 3) << "posted changes must not run before the loop turns";
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return device->GetParamOr("Preview", false); }))
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return device->GetParamOr("Preview", false); }))
         << "the posted changes never ran";
     EXPECT_EQ(SyncModeOf(*device), 1);
 }
@@ -442,7 +442,7 @@ TEST_F(DeviceFixture, BroadcastsFromAnotherThreadChangeParametersOnTheMainThread
     // Nothing ran yet: the changes wait for the main thread.
     EXPECT_EQ(device->m_Disconnects, 0);
     EXPECT_EQ(SyncModeOf(*device), 3);
-    const bool done = EventTest::PumpUntil([&] { return SyncModeOf(*device) == 1; });
+    const bool done = testsupport::PumpUntil([&] { return SyncModeOf(*device) == 1; });
     const std::string output = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(done) << "the posted changes never ran";
     EXPECT_EQ(device->m_Disconnects, 1);
@@ -462,7 +462,7 @@ TEST_F(DeviceFixture, RetiredDevicesStayDisconnected)
     device->Retire();
     EXPECT_EQ(device->m_Disconnects, 1);
     EXPECT_EQ(m_Services->m_ShellsAlive, 0);
-    EventTest::PumpFor(std::chrono::milliseconds(50));
+    testsupport::PumpFor(std::chrono::milliseconds(50));
     EXPECT_FALSE(device->GetParamOr("Connected", true));
     EXPECT_EQ(device->m_Connects, 1);
     EXPECT_FALSE(Connect(*device)) << "the guard refuses to connect a retired device";
@@ -488,5 +488,5 @@ TEST_F(DeviceFixture, ChangesPostedForADestroyedDeviceDoNothing)
     }
     EXPECT_TRUE(gone.expired());
     // The posted changes run now and must find nothing to change.
-    EventTest::PumpFor(std::chrono::milliseconds(50));
+    testsupport::PumpFor(std::chrono::milliseconds(50));
 }

@@ -235,7 +235,7 @@ TEST_F(DeviceFixture, SetFrameSyncsWithExactlyTheRequestedNumber)
     // As the shell's "setframe" does, from its own thread.
     std::thread shell([&] { unit->RequestFrameNumber(500); });
     shell.join();
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return unit->GetParamOr("FrameNumber", 0) == 500; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return unit->GetParamOr("FrameNumber", 0) == 500; }));
     ASSERT_TRUE(
         camera->WaitForFrames([](const auto& frames) { return FindFrame(frames, 501) >= 0; }));
     // The same number again: the parameter does not change, the sync is still due.

@@ -2,11 +2,11 @@
 // uploads to a real FTP server on loopback.
 #include "MinidumpFile.h"
 #include "ReporterOutput.h"
-#include "VTempFolder.h"
-#include "VChildProcess.h"
 #include "VReportTarget.h"
 
 #include "errorreporting/VDumpUploader.h"
+#include "support/VChildProcess.h"
+#include "support/VTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,8 @@
 #include <iterator>
 
 using namespace std::chrono_literals;
+using testsupport::VChildProcess;
+using testsupport::VTempDir;
 namespace fs = std::filesystem;
 
 namespace
@@ -86,11 +88,11 @@ public:
 
     int GetPort() const { return m_Port; }
     std::string GetAddress() const { return "127.0.0.1:" + std::to_string(m_Port); }
-    const VTempFolder& GetRoot() const { return m_Root; }
+    const VTempDir& GetRoot() const { return m_Root; }
     std::string Errors() const { return m_Process.Stderr(); }
 
 private:
-    VTempFolder m_Root;
+    VTempDir m_Root;
     VChildProcess m_Process;
     int m_Port = 0;
 };
@@ -115,7 +117,7 @@ TEST(ReporterProgram, EveryFailureIsPrintedAndEndsWithOne)
 {
     VReportTarget target;
     ASSERT_TRUE(target.IsRunning());
-    VTempFolder temp;
+    VTempDir temp;
     const std::string pid = std::to_string(target.GetPid());
     const std::string tmpdir = "TMPDIR=" + temp.Path();
     struct VCase
@@ -150,7 +152,7 @@ TEST(ReporterProgram, EveryFailureIsPrintedAndEndsWithOne)
         EXPECT_EQ(child.Stderr(), kCaption + test.m_Message + "\n");
         EXPECT_EQ(child.Stdout(), "");
     }
-    EXPECT_TRUE(temp.Files().empty()) << "a failed dump is not left behind";
+    EXPECT_TRUE(temp.Names().empty()) << "a failed dump is not left behind";
 
     // The process was let go each time: a tracer can still attach.
     VChildProcess again;
@@ -164,7 +166,7 @@ TEST(ReporterProgram, HeadlessWritesTheDumpTellsWhereAndSendsNothing)
     ASSERT_TRUE(target.IsRunning());
     VFtpServer server("elradfmw");
     ASSERT_NE(server.GetPort(), 0) << server.Errors();
-    VTempFolder temp;
+    VTempDir temp;
 
     // No display at all, a display that cannot be opened, and the offscreen platform on a
     // machine that has a display.
@@ -194,7 +196,7 @@ TEST(ReporterProgram, HeadlessWritesTheDumpTellsWhereAndSendsNothing)
         EXPECT_EQ(dump.GetStream(10), std::vector<std::uint8_t>{0});
         fs::remove(dumpPath);
     }
-    EXPECT_TRUE(server.GetRoot().Files().empty()) << "nothing uploaded";
+    EXPECT_TRUE(server.GetRoot().Names().empty()) << "nothing uploaded";
 }
 
 TEST(ReporterProgram, SendUploadsTheDumpUnderItsIncidentIdAndRemovesIt)
@@ -203,7 +205,7 @@ TEST(ReporterProgram, SendUploadsTheDumpUnderItsIncidentIdAndRemovesIt)
     ASSERT_TRUE(target.IsRunning());
     VFtpServer server("elradfmw");
     ASSERT_NE(server.GetPort(), 0) << server.Errors();
-    VTempFolder temp;
+    VTempDir temp;
 
     VChildProcess child;
     RunReporter(child,
@@ -212,9 +214,9 @@ TEST(ReporterProgram, SendUploadsTheDumpUnderItsIncidentIdAndRemovesIt)
                 CrashArguments(target));
     EXPECT_EQ(child.ExitCode(), 0);
     EXPECT_EQ(child.Stderr(), "") << "a sent report shows nothing";
-    EXPECT_TRUE(temp.Files().empty()) << "the local dump is gone";
+    EXPECT_TRUE(temp.Names().empty()) << "the local dump is gone";
 
-    const std::vector<std::string> arrived = server.GetRoot().Files();
+    const std::vector<std::string> arrived = server.GetRoot().Names();
     ASSERT_EQ(arrived.size(), 1u);
     EXPECT_TRUE(arrived[0].ends_with(".dmp") &&
                 IsIncidentId(arrived[0].substr(0, arrived[0].size() - 4), kBaseName))
@@ -238,7 +240,7 @@ TEST(ReporterProgram, AFailedUploadIsReportedAndTheDumpKept)
     ASSERT_TRUE(target.IsRunning());
     VFtpServer readOnly("elr");
     ASSERT_NE(readOnly.GetPort(), 0) << readOnly.Errors();
-    VTempFolder temp;
+    VTempDir temp;
     const std::string tmpdir = "TMPDIR=" + temp.Path();
     const std::string pid = std::to_string(target.GetPid());
 
@@ -271,14 +273,14 @@ TEST(ReporterProgram, AFailedUploadIsReportedAndTheDumpKept)
         EXPECT_TRUE(fs::exists(dumpPath)) << dumpPath;
         fs::remove(dumpPath);
     }
-    EXPECT_TRUE(readOnly.GetRoot().Files().empty());
+    EXPECT_TRUE(readOnly.GetRoot().Names().empty());
 }
 
 TEST(DumpUploader, TheFileArrivesByteForByte)
 {
     VFtpServer server("elradfmw");
     ASSERT_NE(server.GetPort(), 0) << server.Errors();
-    VTempFolder temp;
+    VTempDir temp;
     // Every byte value, and line ends that a text transfer would change.
     std::string content;
     for (int round = 0; round < 64; ++round)

@@ -1,223 +1,30 @@
-// Helpers of the trial replay tests, the test playing the capture host: loopback UDP and TCP
-// sockets, a collector that cuts each camera's centroid stream into frames, and the check of
-// those frames against the trial file.
+// Helpers of the trial replay tests, the test playing the capture host: a collector that cuts
+// each camera's centroid stream into frames, and the check of those frames against the trial
+// file.
 #pragma once
 
 #include "FileIO/VCentroidFrame.h"
 #include "FileIO/VCentroidTrackFrame.h"
 #include "FileIO/X2DIO/VX2DHolder.h"
-#include "net/VSocketSimple.h"
+#include "support/VTempDir.h"
+#include "support/VUdpReceiver.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <poll.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
-#include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace stream_test
 {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace testsupport;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-constexpr std::uint32_t kLoopback = 0x7F000001u; // host order
-
-inline std::uint16_t U16(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes.at(offset) | (bytes.at(offset + 1) << 8));
-}
-inline std::uint32_t U32(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(U16(bytes, offset)) |
-           (static_cast<std::uint32_t>(U16(bytes, offset + 2)) << 16);
-}
-inline std::int32_t I32(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::int32_t>(U32(bytes, offset));
-}
-inline std::uint32_t BigEndian32(const Bytes& bytes, std::size_t offset)
-{
-    return (static_cast<std::uint32_t>(bytes.at(offset)) << 24) |
-           (static_cast<std::uint32_t>(bytes.at(offset + 1)) << 16) |
-           (static_cast<std::uint32_t>(bytes.at(offset + 2)) << 8) | bytes.at(offset + 3);
-}
-
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class VTempDir
-{
-public:
-    VTempDir()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tsm-stream-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_Path = pattern;
-    }
-    ~VTempDir()
-    {
-        std::error_code ignored;
-        if (!m_Path.empty())
-            std::filesystem::remove_all(m_Path, ignored);
-    }
-    VTempDir(const VTempDir&) = delete;
-    VTempDir& operator=(const VTempDir&) = delete;
-
-    bool IsValid() const { return !m_Path.empty(); }
-    std::string File(const std::string& name) const { return (m_Path / name).string(); }
-
-private:
-    std::filesystem::path m_Path;
-};
-
-/// One datagram and the port it came from.
-struct VDatagram
-{
-    Bytes m_Bytes;
-    std::uint16_t m_SourcePort = 0;
-};
-
-/// A UDP socket bound on 127.0.0.1 (port 0: ephemeral). Not copyable.
-class VUdpSocket
-{
-public:
-    explicit VUdpSocket(std::uint16_t port = 0)
-    {
-        m_Open = m_Socket.Create(VSocketSimple::KindDatagram) &&
-                 m_Socket.BindToAddress(htonl(kLoopback), port);
-        if (m_Open)
-        {
-            int size = 8 << 20;
-            m_Socket.SetOption(SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        }
-    }
-    VUdpSocket(const VUdpSocket&) = delete;
-    VUdpSocket& operator=(const VUdpSocket&) = delete;
-
-    bool IsOpen() const { return m_Open; }
-    std::uint16_t GetPort() const { return m_Socket.GetLocalPort(); }
-    int GetHandle() const { return m_Socket.GetHandle(); }
-
-    /// The next datagram, waiting at most `timeout`.
-    std::optional<VDatagram> Receive(std::chrono::milliseconds timeout)
-    {
-        pollfd descriptor{m_Socket.GetHandle(), POLLIN, 0};
-        if (::poll(&descriptor, 1, static_cast<int>(timeout.count())) <= 0)
-            return std::nullopt;
-        VDatagram datagram;
-        datagram.m_Bytes.resize(65536);
-        sockaddr_in source{};
-        const int received =
-            m_Socket.ReceiveFrom(datagram.m_Bytes.data(), datagram.m_Bytes.size(), source);
-        if (received < 0)
-            return std::nullopt;
-        datagram.m_Bytes.resize(static_cast<std::size_t>(received));
-        datagram.m_SourcePort = ntohs(source.sin_port);
-        return datagram;
-    }
-
-    bool SendTo(const Bytes& bytes, std::uint16_t port)
-    {
-        return m_Socket.SendTo(bytes.data(), bytes.size(), htonl(kLoopback), port) ==
-               static_cast<int>(bytes.size());
-    }
-
-private:
-    VSocketSimple m_Socket;
-    bool m_Open = false;
-};
-
-/// Binds an ephemeral port p and p + `offset`. False when no such pair could be bound.
-inline bool OpenPortPair(std::unique_ptr<VUdpSocket>& first, std::unique_ptr<VUdpSocket>& second,
-                         std::uint16_t offset)
-{
-    for (int attempt = 0; attempt < 50; ++attempt)
-    {
-        first = std::make_unique<VUdpSocket>();
-        if (!first->IsOpen() || first->GetPort() > 65535 - offset)
-            continue;
-        second =
-            std::make_unique<VUdpSocket>(static_cast<std::uint16_t>(first->GetPort() + offset));
-        if (second->IsOpen())
-            return true;
-    }
-    return false;
-}
-
-/// The host's end of one device shell: connect, read up to the prompt, send a line.
-class VShellClient
-{
-public:
-    static constexpr const char* Prompt = "\nQuorvent $";
-
-    /// Connects to 127.0.0.1:`port`, retrying until `deadline` (the shell may not listen
-    /// yet), and reads the greeting. False when no greeting with the prompt came.
-    bool Connect(std::uint16_t port, Clock::time_point deadline)
-    {
-        while (Clock::now() < deadline)
-        {
-            m_Socket.Close(false);
-            if (m_Socket.Create(VSocketSimple::KindStream) &&
-                m_Socket.ConnectWithTimeout("127.0.0.1", port, 500))
-                return ReadToPrompt(m_Greeting, deadline);
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
-    }
-
-    /// Sends `line` and a line feed; returns the reply without the prompt, or nothing.
-    std::optional<std::string> Command(const std::string& line,
-                                       std::chrono::milliseconds timeout = 5s)
-    {
-        const std::string text = line + "\n";
-        if (m_Socket.Send(text.data(), text.size()) != static_cast<int>(text.size()))
-            return std::nullopt;
-        std::string reply;
-        if (!ReadToPrompt(reply, Clock::now() + timeout))
-            return std::nullopt;
-        return reply;
-    }
-
-    const std::string& GetGreeting() const { return m_Greeting; }
-
-private:
-    bool ReadToPrompt(std::string& text, Clock::time_point deadline)
-    {
-        const std::string prompt = Prompt;
-        while (Clock::now() < deadline)
-        {
-            if (text.size() >= prompt.size() &&
-                text.compare(text.size() - prompt.size(), prompt.size(), prompt) == 0)
-            {
-                text.resize(text.size() - prompt.size());
-                return true;
-            }
-            pollfd descriptor{m_Socket.GetHandle(), POLLIN, 0};
-            if (::poll(&descriptor, 1, 100) <= 0)
-                continue;
-            char buffer[4096];
-            const int received = m_Socket.Receive(buffer, sizeof buffer);
-            if (received <= 0)
-                return false;
-            text.append(buffer, static_cast<std::size_t>(received));
-        }
-        return false;
-    }
-
-    VSocketSimple m_Socket;
-    std::string m_Greeting;
-};
 
 /// One frame of a centroid stream as the host sees it: its records and its trailer.
 struct VReceivedFrame

@@ -2,16 +2,22 @@
 // the real tsmCL program streaming a trial made by tsmtrial, and the same devices in-process
 // with tracking read from the file. Binds the protocol ports 8570, 8666 and 9001-9004.
 #include "TrialStreamSupport.h"
-#include "VChildProcess.h"
 
 #include "devices/VFakeDeviceManager.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
 #include "devices/loading/VTrialLoader.h"
 #include "params/ParamAccess.h"
+#include "support/VChildProcess.h"
+#include "support/VLoopbackClient.h"
 #include "tsmhost/BroadcastEncoder.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <poll.h>
+
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,6 +26,8 @@ namespace
 {
 
 using namespace stream_test;
+
+constexpr std::uint32_t kLoopback = 0x7F000001u; // 127.0.0.1, host order
 
 constexpr std::uint16_t kAwakeAndAlivePort = 8570;
 constexpr std::uint16_t kBroadcastPort = 8666;
@@ -57,7 +65,7 @@ std::vector<std::uint32_t> CameraIds(const VX2DHolder& trial)
 /// camera has sent that many more frames (at most until `deadline`). Only frames that
 /// complete after the first frame of every camera are kept, so each list starts with whole
 /// frames.
-VCentroidStreamCollector CollectFrames(VUdpSocket& centroids, VUdpSocket& greyscale,
+VCentroidStreamCollector CollectFrames(VUdpReceiver& centroids, VUdpReceiver& greyscale,
                                        const std::vector<std::uint32_t>& ids,
                                        Clock::time_point deadline, Clock::duration window,
                                        VChildProcess* program, std::size_t minFrames = 0)
@@ -77,7 +85,7 @@ VCentroidStreamCollector CollectFrames(VUdpSocket& centroids, VUdpSocket& greysc
                 ++greyscaleDatagrams;
             if ((descriptors[0].revents & POLLIN) != 0)
             {
-                if (std::optional<VDatagram> datagram = centroids.Receive(0ms))
+                if (std::optional<VDatagram> datagram = centroids.ReceiveFrom(0ms))
                     (started ? collector : warmUp).Add(*datagram);
             }
         }
@@ -135,12 +143,12 @@ TEST(TrialStream, TsmCLReplaysAGeneratedTrialToTheHost)
     ASSERT_EQ(ids.size(), kCameras);
 
     // The host's sockets: awake-and-alive, the data port pair, the broadcast sender.
-    VUdpSocket awake(kAwakeAndAlivePort);
+    VUdpReceiver awake(kAwakeAndAlivePort);
     ASSERT_TRUE(awake.IsOpen()) << "UDP port 8570 is in use";
-    std::unique_ptr<VUdpSocket> centroids;
-    std::unique_ptr<VUdpSocket> greyscale;
+    std::unique_ptr<VUdpReceiver> centroids;
+    std::unique_ptr<VUdpReceiver> greyscale;
     ASSERT_TRUE(OpenPortPair(centroids, greyscale, 1000));
-    VUdpSocket broadcaster;
+    VUdpReceiver broadcaster;
     ASSERT_TRUE(broadcaster.IsOpen());
 
     VChildProcess program;
@@ -156,7 +164,7 @@ TEST(TrialStream, TsmCLReplaysAGeneratedTrialToTheHost)
            Clock::now() < announceDeadline)
     {
         program.WaitForOutput("\x01", 0ms);
-        const std::optional<VDatagram> datagram = awake.Receive(100ms);
+        const std::optional<VDatagram> datagram = awake.ReceiveFrom(100ms);
         if (!datagram)
             continue;
         const Bytes& bytes = datagram->m_Bytes;
@@ -171,12 +179,13 @@ TEST(TrialStream, TsmCLReplaysAGeneratedTrialToTheHost)
         << program.Stdout() << program.Stderr();
 
     // Each camera's shell: its report, its data port, its data switched on.
-    std::vector<VShellClient> shells(kCameras);
+    std::vector<VLoopbackClient> shells(kCameras);
     for (std::uint32_t index = 0; index < kCameras; ++index)
     {
         SCOPED_TRACE("camera " + std::to_string(index));
-        VShellClient& shell = shells[index];
-        ASSERT_TRUE(shell.Connect(static_cast<std::uint16_t>(9001 + index), Clock::now() + 10s));
+        VLoopbackClient& shell = shells[index];
+        ASSERT_TRUE(
+            shell.ConnectToShell(static_cast<std::uint16_t>(9001 + index), Clock::now() + 10s));
         EXPECT_EQ(shell.GetGreeting(), "FakeZtDevice");
         const std::optional<std::string> info = shell.Command("info");
         ASSERT_TRUE(info.has_value());
@@ -226,8 +235,8 @@ TEST(TrialStream, TrackingReadSendsTheTracksOfTheFile)
     const std::vector<std::uint32_t> ids = CameraIds(*trial);
     ASSERT_EQ(ids.size(), kCameras);
 
-    std::unique_ptr<VUdpSocket> centroids;
-    std::unique_ptr<VUdpSocket> greyscale;
+    std::unique_ptr<VUdpReceiver> centroids;
+    std::unique_ptr<VUdpReceiver> greyscale;
     ASSERT_TRUE(OpenPortPair(centroids, greyscale, 1000));
 
     ASSERT_NE(VFakeDeviceCameraX2DDefinitions.Register(), nullptr);

@@ -1,24 +1,16 @@
 #include "lumen/Log.h"
 
+#include "support/FileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace
 {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string TempPath(const char* tag)
 {
@@ -40,7 +32,7 @@ TEST(Log, WritesOnlyAtOrBelowTheCategoryLevel)
     ZEL_LOG("LevelsTestOther", 1, "silent");
 
     ZEL::GlobalLog().SetOutput("");
-    const std::string text = ReadFile(path);
+    const std::string text = testsupport::ReadText(path);
     EXPECT_NE(text.find("kept 4"), std::string::npos);
     EXPECT_NE(text.find("LogTest.cpp"), std::string::npos) << "file of the calling site";
     EXPECT_EQ(text.find("dropped"), std::string::npos);
@@ -75,7 +67,7 @@ TEST(Log, CloseWritesTheFinalMessageThenDropsLaterWrites)
     ZEL::GlobalLog().SetLevel("CloseTest", 5);
     ZEL::CloseLog("Application crash - generating error report...");
     ZEL_LOG("CloseTest", 1, "after close");
-    const std::string text = ReadFile(path);
+    const std::string text = testsupport::ReadText(path);
     EXPECT_NE(text.find("Application crash - generating error report..."), std::string::npos);
     EXPECT_EQ(text.find("after close"), std::string::npos);
     std::remove(path.c_str());

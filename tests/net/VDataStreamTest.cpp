@@ -1,7 +1,7 @@
 #include "net/TIODataStreamBinary.h"
 #include "net/VSocketDataStream.h"
 
-#include "NetTestPeer.h"
+#include "VSocketPair.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "net/VSimpleConnection.h"
 
-#include "NetTestPeer.h"
 #include "net/VThread.h"
+#include "support/VLoopbackClient.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 namespace
 {
-using nettest::End;
-using nettest::VTestPeer;
+using testsupport::End;
+using testsupport::VLoopbackClient;
 using Clock = std::chrono::steady_clock;
 
 long ElapsedMs(Clock::time_point start)
@@ -119,17 +119,17 @@ TEST(SimpleConnection, NewPeerDisplacesTheAttachedOneWhenAcceptingWhileBusy)
     const uint16_t port = connection.GetListeningPort();
     ASSERT_NE(port, 0);
 
-    VTestPeer first;
+    VLoopbackClient first;
     ASSERT_TRUE(first.Connect(port));
     EXPECT_EQ(first.ReadLine(), "hello");
-    ASSERT_TRUE(first.SendText("ping\n"));
+    ASSERT_TRUE(first.Send("ping\n"));
     EXPECT_EQ(first.ReadLine(), "echo:ping");
 
-    VTestPeer second;
+    VLoopbackClient second;
     ASSERT_TRUE(second.Connect(port));
     EXPECT_EQ(first.WaitForEnd(), End::Orderly) << "the displaced peer sees an orderly close";
     EXPECT_EQ(second.ReadLine(), "hello") << "the new peer gets the normal start";
-    ASSERT_TRUE(second.SendText("pong\n"));
+    ASSERT_TRUE(second.Send("pong\n"));
     EXPECT_EQ(second.ReadLine(), "echo:pong");
     EXPECT_TRUE(connection.IsConnected(false));
     EXPECT_EQ(connection.Hooks(),
@@ -142,17 +142,17 @@ TEST(SimpleConnection, WithoutAcceptWhileBusyTheNextPeerWaitsForTheFirstToLeave)
     ASSERT_TRUE(connection.StartListening(0, 0, false));
     const uint16_t port = connection.GetListeningPort();
 
-    VTestPeer first;
+    VLoopbackClient first;
     ASSERT_TRUE(first.Connect(port));
     EXPECT_EQ(first.ReadLine(), "hello");
 
-    VTestPeer second;
+    VLoopbackClient second;
     ASSERT_TRUE(second.Connect(port)) << "the system queues the peer in the backlog";
-    EXPECT_FALSE(second.IsReadableWithin(300)) << "not accepted while the first is attached";
-    ASSERT_TRUE(first.SendText("ping\n"));
+    EXPECT_TRUE(second.IsQuietFor(300)) << "not accepted while the first is attached";
+    ASSERT_TRUE(first.Send("ping\n"));
     EXPECT_EQ(first.ReadLine(), "echo:ping") << "the first peer is still served";
 
-    ASSERT_TRUE(first.SendText("quit\n"));
+    ASSERT_TRUE(first.Send("quit\n"));
     EXPECT_EQ(first.WaitForEnd(), End::Orderly);
     EXPECT_EQ(second.ReadLine(), "hello") << "the waiting peer is accepted once the first left";
     EXPECT_EQ(connection.Hooks(), (Hooks{"connected", "disconnected", "closed", "connected"}));
@@ -165,7 +165,7 @@ TEST(SimpleConnection, OrderlyEndsCallOnClosedAndFailuresOnConnectionLost)
     const uint16_t port = connection.GetListeningPort();
 
     // The peer closes its side.
-    VTestPeer closing;
+    VLoopbackClient closing;
     ASSERT_TRUE(closing.Connect(port));
     EXPECT_EQ(closing.ReadLine(), "hello");
     closing.Close();
@@ -173,25 +173,25 @@ TEST(SimpleConnection, OrderlyEndsCallOnClosedAndFailuresOnConnectionLost)
     EXPECT_EQ(connection.CountOf("lost"), 0u);
 
     // The peer resets the connection: a receive error.
-    VTestPeer resetting;
+    VLoopbackClient resetting;
     ASSERT_TRUE(resetting.Connect(port));
     EXPECT_EQ(resetting.ReadLine(), "hello");
     resetting.Abort();
     ASSERT_TRUE(connection.WaitForHook("lost", 1));
 
     // Process asks for an orderly close: the peer sees the end of the stream.
-    VTestPeer quitting;
+    VLoopbackClient quitting;
     ASSERT_TRUE(quitting.Connect(port));
     EXPECT_EQ(quitting.ReadLine(), "hello");
-    ASSERT_TRUE(quitting.SendText("quit\n"));
+    ASSERT_TRUE(quitting.Send("quit\n"));
     EXPECT_EQ(quitting.WaitForEnd(), End::Orderly);
     ASSERT_TRUE(connection.WaitForHook("closed", 2));
 
     // Process aborts.
-    VTestPeer aborting;
+    VLoopbackClient aborting;
     ASSERT_TRUE(aborting.Connect(port));
     EXPECT_EQ(aborting.ReadLine(), "hello");
-    ASSERT_TRUE(aborting.SendText("abort\n"));
+    ASSERT_TRUE(aborting.Send("abort\n"));
     ASSERT_TRUE(connection.WaitForHook("lost", 2));
     EXPECT_TRUE(connection.WaitForIdle(5000));
     EXPECT_EQ(connection.CountOf("closed"), 2u);
@@ -202,10 +202,10 @@ TEST(SimpleConnection, PeerSilentPastTheReceiveTimeOutIsLost)
 {
     VRecordingConnection connection;
     ASSERT_TRUE(connection.StartListening(0, 100, true));
-    VTestPeer peer;
+    VLoopbackClient peer;
     ASSERT_TRUE(peer.Connect(connection.GetListeningPort()));
     EXPECT_EQ(peer.ReadLine(), "hello");
-    ASSERT_TRUE(peer.SendText("ping\n"));
+    ASSERT_TRUE(peer.Send("ping\n"));
     EXPECT_EQ(peer.ReadLine(), "echo:ping");
     ASSERT_TRUE(connection.WaitForHook("lost")) << "the time-out must end the connection";
     EXPECT_EQ(connection.CountOf("closed"), 0u);
@@ -217,14 +217,14 @@ TEST(SimpleConnection, LocalDisconnectIsOrderlyOrAbortive)
     ASSERT_TRUE(connection.StartListening(0, 0, true));
     const uint16_t port = connection.GetListeningPort();
 
-    VTestPeer graceful;
+    VLoopbackClient graceful;
     ASSERT_TRUE(graceful.Connect(port));
     EXPECT_EQ(graceful.ReadLine(), "hello");
     EXPECT_TRUE(connection.Disconnect(true, 5000, true));
     EXPECT_FALSE(connection.IsConnected(false));
     EXPECT_EQ(graceful.WaitForEnd(), End::Orderly);
 
-    VTestPeer abortive;
+    VLoopbackClient abortive;
     ASSERT_TRUE(abortive.Connect(port));
     EXPECT_EQ(abortive.ReadLine(), "hello");
     EXPECT_TRUE(connection.Disconnect(true, 5000, false));
@@ -238,7 +238,7 @@ TEST(SimpleConnection, StoppingListenerAndReceiverIsPrompt)
 {
     VRecordingConnection connection;
     ASSERT_TRUE(connection.StartListening(0, 0, true));
-    VTestPeer peer;
+    VLoopbackClient peer;
     ASSERT_TRUE(peer.Connect(connection.GetListeningPort()));
     EXPECT_EQ(peer.ReadLine(), "hello");
     ASSERT_TRUE(connection.WaitForConnected(5000));
@@ -261,7 +261,7 @@ TEST(SimpleConnection, ListenerRecreatedOnTheSamePortBindsRightAfterADisconnect)
     ASSERT_TRUE(connection.StartListening(0, 0, true));
     const uint16_t port = connection.GetListeningPort();
 
-    VTestPeer peer;
+    VLoopbackClient peer;
     ASSERT_TRUE(peer.Connect(port));
     EXPECT_EQ(peer.ReadLine(), "hello");
     // Closing from this side first leaves the port's connection in TIME_WAIT here.
@@ -272,7 +272,7 @@ TEST(SimpleConnection, ListenerRecreatedOnTheSamePortBindsRightAfterADisconnect)
     connection.StopListening();
     EXPECT_TRUE(connection.StartListening(port, 0, true)) << "bind refused on port " << port;
     EXPECT_EQ(connection.GetListeningPort(), port);
-    VTestPeer again;
+    VLoopbackClient again;
     ASSERT_TRUE(again.Connect(port));
     EXPECT_EQ(again.ReadLine(), "hello");
 }
@@ -287,11 +287,11 @@ TEST(SimpleConnection, ConnectsOutwardsOnlyWhileNotListening)
     VRecordingConnection connection;
     ASSERT_TRUE(connection.Connect("127.0.0.1", server.GetLocalPort(), 2000, 0));
     EXPECT_TRUE(connection.IsConnected(false));
-    VTestPeer accepted;
-    ASSERT_TRUE(server.Accept(accepted.m_Socket));
-    accepted.m_Socket.SetReceiveTimeout(5000);
+    VLoopbackClient accepted;
+    ASSERT_TRUE(server.Accept(accepted.Socket()));
+    accepted.Socket().SetReceiveTimeout(5000);
     EXPECT_EQ(accepted.ReadLine(), "hello");
-    ASSERT_TRUE(accepted.SendText("out\n"));
+    ASSERT_TRUE(accepted.Send("out\n"));
     EXPECT_EQ(accepted.ReadLine(), "echo:out");
     EXPECT_TRUE(connection.Disconnect(true, 5000, true));
     EXPECT_EQ(accepted.WaitForEnd(), End::Orderly);
@@ -327,7 +327,7 @@ TEST(SimpleConnection, ListenerOnABusyPortKeepsTryingWithoutSpinning)
     while (connection.GetListeningPort() != port && Clock::now() < deadline)
         VThread::Sleep(20);
     EXPECT_EQ(connection.GetListeningPort(), port) << "binds once the port is free";
-    VTestPeer peer;
+    VLoopbackClient peer;
     ASSERT_TRUE(peer.Connect(port));
     EXPECT_EQ(peer.ReadLine(), "hello");
 

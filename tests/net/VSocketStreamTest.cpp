@@ -1,6 +1,6 @@
 #include "net/VSocketStream.h"
 
-#include "NetTestPeer.h"
+#include "VSocketPair.h"
 #include "net/VThread.h"
 
 #include <gtest/gtest.h>

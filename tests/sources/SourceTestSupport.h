@@ -1,5 +1,5 @@
-// Helpers of the data-source tests: a parameter table standing in for the camera, a loopback
-// UDP receiver, a recording sink, decoders of the wire records and a trial-file builder.
+// Helpers of the data-source tests: a parameter table standing in for the camera, the HAL's
+// data port, decoders of the wire records and a trial-file builder.
 #pragma once
 
 #include "FileIO/ByteCodec.h"
@@ -14,21 +14,23 @@
 #include "net/VNetAddress.h"
 #include "sources/IFakeSourceParams.h"
 #include "sources/VFakeSource.h"
+#include "support/VParamTable.h"
+#include "support/VRecordingSink.h"
+#include "support/VTempDir.h"
+#include "support/VUdpReceiver.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,80 +38,8 @@
 namespace SourceTest
 {
 
+using namespace testsupport;
 using Datagram = std::vector<std::uint8_t>;
-
-/// Parameters by key as text, converted like the device's typed getters. Thread-safe.
-class VParamTable : public IFakeSourceParams
-{
-public:
-    void Set(const std::string& key, const std::string& text)
-    {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        m_Values[key] = text;
-    }
-    void Set(const std::string& key, long long value) { Set(key, std::to_string(value)); }
-
-    bool ReadParam(const char* key, bool& out) const override
-    {
-        std::string text;
-        if (!Find(key, text) || (text != "0" && text != "1"))
-            return false;
-        out = text == "1";
-        return true;
-    }
-    bool ReadParam(const char* key, std::int32_t& out) const override
-    {
-        long long value = 0;
-        if (!ReadInteger(key, value) || value < INT32_MIN || value > INT32_MAX)
-            return false;
-        out = static_cast<std::int32_t>(value);
-        return true;
-    }
-    bool ReadParam(const char* key, std::uint32_t& out) const override
-    {
-        long long value = 0;
-        if (!ReadInteger(key, value))
-            return false;
-        out = static_cast<std::uint32_t>(value);
-        return true;
-    }
-    bool ReadParam(const char* key, double& out) const override
-    {
-        std::string text;
-        if (!Find(key, text))
-            return false;
-        char* end = nullptr;
-        const double value = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0')
-            return false;
-        out = value;
-        return true;
-    }
-    bool ReadParam(const char* key, std::string& out) const override { return Find(key, out); }
-
-private:
-    bool Find(const char* key, std::string& out) const
-    {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        const auto found = m_Values.find(key);
-        if (found == m_Values.end())
-            return false;
-        out = found->second;
-        return true;
-    }
-    bool ReadInteger(const char* key, long long& out) const
-    {
-        std::string text;
-        if (!Find(key, text) || text.empty())
-            return false;
-        char* end = nullptr;
-        out = std::strtoll(text.c_str(), &end, 10);
-        return *end == '\0';
-    }
-
-    mutable std::mutex m_Lock; // guards m_Values
-    std::map<std::string, std::string> m_Values;
-};
 
 /// The parameters of a "Zt-M4" synthetic camera with every default.
 inline void SetSyntheticDefaults(VParamTable& params)
@@ -125,58 +55,19 @@ inline void SetSyntheticDefaults(VParamTable& params)
     params.Set("Strobe", 500);
 }
 
-/// A UDP socket bound to 127.0.0.1 on an ephemeral port: the HAL's data port in the tests.
-class VLoopbackReceiver
+/// The HAL's data port in the tests: a loopback receiver that sources are aimed at, read a
+/// frame at a time.
+class VLoopbackReceiver : public VUdpReceiver
 {
 public:
-    VLoopbackReceiver()
-    {
-        m_Socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        if (m_Socket < 0 ||
-            ::bind(m_Socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-            return;
-        int size = 4 * 1024 * 1024;
-        ::setsockopt(m_Socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        socklen_t length = sizeof address;
-        ::getsockname(m_Socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_Port = ntohs(address.sin_port);
-    }
-    ~VLoopbackReceiver()
-    {
-        if (m_Socket >= 0)
-            ::close(m_Socket);
-    }
-    VLoopbackReceiver(const VLoopbackReceiver&) = delete;
-    VLoopbackReceiver& operator=(const VLoopbackReceiver&) = delete;
-
-    std::uint16_t GetPort() const { return m_Port; }
-
     /// A target that aims a source at this receiver.
     VFakeSourceTarget Target(std::uint32_t deviceId) const
     {
         VFakeSourceTarget target;
         target.DeviceId = deviceId;
         target.HalAddress = htonl(INADDR_LOOPBACK);
-        target.Port = m_Port;
+        target.Port = GetPort();
         return target;
-    }
-
-    /// The next datagram, waiting up to `timeoutMs`; false when none came.
-    bool Receive(Datagram& out, int timeoutMs = 5000)
-    {
-        pollfd entry{m_Socket, POLLIN, 0};
-        if (::poll(&entry, 1, timeoutMs) <= 0)
-            return false;
-        out.resize(65536);
-        const ssize_t length = ::recv(m_Socket, out.data(), out.size(), 0);
-        if (length < 0)
-            return false;
-        out.resize(static_cast<std::size_t>(length));
-        return true;
     }
 
     /// The datagrams of one frame: everything up to and including the datagram that ends
@@ -184,11 +75,10 @@ public:
     std::vector<Datagram> ReceiveFrame(std::uint32_t frame)
     {
         std::vector<Datagram> datagrams;
-        Datagram datagram;
-        while (Receive(datagram))
+        while (std::optional<Datagram> datagram = Receive())
         {
-            datagrams.push_back(datagram);
-            if (EndsWithTrailerOf(datagram, frame))
+            datagrams.push_back(*datagram);
+            if (EndsWithTrailerOf(*datagram, frame))
                 return datagrams;
         }
         ADD_FAILURE() << "no trailer of frame " << frame << " within 5 s after " << datagrams.size()
@@ -197,11 +87,7 @@ public:
     }
 
     /// True when nothing else is waiting.
-    bool IsDrained()
-    {
-        Datagram datagram;
-        return !Receive(datagram, 0);
-    }
+    bool IsDrained() { return !Receive(std::chrono::milliseconds(0)); }
 
     static bool EndsWithTrailerOf(const Datagram& datagram, std::uint32_t frame)
     {
@@ -212,25 +98,6 @@ public:
                LittleEndian::LoadU16(trailer + 2) == 36 &&
                LittleEndian::LoadU32(trailer + FrameTrailer::OffsetFrameNumber) == frame;
     }
-
-private:
-    int m_Socket = -1;
-    std::uint16_t m_Port = 0;
-};
-
-/// Keeps every datagram it is given.
-class VRecordingSink : public IDatagramSink
-{
-public:
-    bool Send(const std::uint8_t* bytes, std::size_t length) override
-    {
-        m_Datagrams.emplace_back(bytes, bytes + length);
-        return true;
-    }
-    std::vector<Datagram> Take() { return std::exchange(m_Datagrams, {}); }
-
-private:
-    std::vector<Datagram> m_Datagrams;
 };
 
 /// A decoded trailer.
@@ -321,33 +188,6 @@ inline void DecodeRecords(const std::vector<Datagram>& datagrams,
         }
     }
 }
-
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class VTempDir
-{
-public:
-    VTempDir()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tsm-sources-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_Path = pattern;
-    }
-    ~VTempDir()
-    {
-        std::error_code ignored;
-        if (!m_Path.empty())
-            std::filesystem::remove_all(m_Path, ignored);
-    }
-    VTempDir(const VTempDir&) = delete;
-    VTempDir& operator=(const VTempDir&) = delete;
-
-    bool IsValid() const { return !m_Path.empty(); }
-    std::string File(const std::string& name) const { return (m_Path / name).string(); }
-
-private:
-    std::filesystem::path m_Path;
-};
 
 /// Sensor of the test cameras: powers of two keep the stored centroids exact.
 constexpr std::uint32_t kSensorWidth = 1024;

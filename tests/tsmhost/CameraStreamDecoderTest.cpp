@@ -8,6 +8,7 @@
 #include "devices/camerawire/PreparedStream.h"
 #include "devices/camerawire/VCentroidStreamWriter.h"
 #include "devices/camerawire/VGreyscaleStreamAssembler.h"
+#include "support/VRecordingSink.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,7 @@ namespace
 {
 
 using Bytes = std::vector<std::uint8_t>;
-
-/// Keeps every datagram.
-class VCollectingSink : public IDatagramSink
-{
-public:
-    bool Send(const std::uint8_t* bytes, std::size_t length) override
-    {
-        m_Datagrams.emplace_back(bytes, bytes + length);
-        return true;
-    }
-    std::vector<Bytes> m_Datagrams;
-};
+using testsupport::VRecordingSink;
 
 /// A decoder that keeps copies of the frames it finishes.
 struct VDecoderUnderTest
@@ -114,7 +104,7 @@ GreyscaleFrameInfo GreyInfo(std::uint32_t frame, std::int32_t protocol)
 
 TEST(CameraStreamDecoder, CentroidStreamsOfTheWriter)
 {
-    VCollectingSink sink;
+    VRecordingSink sink;
     VCentroidStreamWriter writer;
     writer.SendFrame(sink, Centroids(200), Tracks(200), CentroidInfo(11, true));
     writer.SendFrame(sink, {}, {}, CentroidInfo(12, false));
@@ -168,7 +158,7 @@ TEST(CameraStreamDecoder, PreparedStreamsCutRecordsAcrossDatagrams)
     trailer.Encode(trailerBytes);
     prepared.insert(prepared.end(), trailerBytes, trailerBytes + FrameTrailer::Size);
 
-    VCollectingSink sink;
+    VRecordingSink sink;
     PreparedStream::Send(sink, prepared.data(), prepared.size());
     ASSERT_EQ(sink.m_Datagrams.size(), 4u);
     EXPECT_EQ(sink.m_Datagrams[0].size(), 1400u);
@@ -187,7 +177,7 @@ TEST(CameraStreamDecoder, GreyscaleOfBothProtocols)
     // Protocol 1: blob words, segments blob by blob, then the edges; about 6 datagrams.
     {
         const VBlobs blobs(40, 3, 60);
-        VCollectingSink sink;
+        VRecordingSink sink;
         VGreyscaleStreamAssembler assembler;
         assembler.SendFrame(sink, GreyInfo(21, 1), blobs.Blobs, blobs.Edges);
         EXPECT_GT(sink.m_Datagrams.size(), 4u);
@@ -214,7 +204,7 @@ TEST(CameraStreamDecoder, GreyscaleOfBothProtocols)
     // Protocol 2: headers with counting indexes, the settings item, items sorted by line.
     {
         const VBlobs blobs(40, 3, 60);
-        VCollectingSink sink;
+        VRecordingSink sink;
         VGreyscaleStreamAssembler assembler;
         assembler.SendFrame(sink, GreyInfo(22, 2), blobs.Blobs, blobs.Edges);
         VDecoderUnderTest decoder;
@@ -235,7 +225,7 @@ TEST(CameraStreamDecoder, GreyscaleOfBothProtocols)
     // A segment too wide for 1400 bytes travels in a datagram of its own.
     {
         const VBlobs wide(1, 1, 3000);
-        VCollectingSink sink;
+        VRecordingSink sink;
         VGreyscaleStreamAssembler assembler;
         assembler.SendFrame(sink, GreyInfo(23, 1), wide.Blobs, {});
         VDecoderUnderTest decoder;
@@ -250,7 +240,7 @@ TEST(CameraStreamDecoder, LostDatagramsShowInTheFrame)
 {
     // A centroid frame missing its second datagram: the trailer counts more than arrived.
     {
-        VCollectingSink sink;
+        VRecordingSink sink;
         VCentroidStreamWriter writer;
         writer.SendFrame(sink, Centroids(200), {}, CentroidInfo(11, false));
         sink.m_Datagrams.erase(sink.m_Datagrams.begin() + 1);
@@ -262,7 +252,7 @@ TEST(CameraStreamDecoder, LostDatagramsShowInTheFrame)
     }
     // A frame whose trailer went missing merges into the next, which is then incomplete.
     {
-        VCollectingSink sink;
+        VRecordingSink sink;
         VCentroidStreamWriter writer;
         writer.SendFrame(sink, Centroids(3), {}, CentroidInfo(11, false));
         sink.m_Datagrams.pop_back();
@@ -276,7 +266,7 @@ TEST(CameraStreamDecoder, LostDatagramsShowInTheFrame)
     // Protocol 2: a missing middle datagram breaks the header indexes.
     {
         const VBlobs blobs(40, 3, 60);
-        VCollectingSink sink;
+        VRecordingSink sink;
         VGreyscaleStreamAssembler assembler;
         assembler.SendFrame(sink, GreyInfo(22, 2), blobs.Blobs, blobs.Edges);
         ASSERT_GT(sink.m_Datagrams.size(), 3u);
@@ -291,7 +281,7 @@ TEST(CameraStreamDecoder, LostDatagramsShowInTheFrame)
     // arrives; the next frame stays whole.
     {
         const VBlobs blobs(40, 3, 60);
-        VCollectingSink sink;
+        VRecordingSink sink;
         VGreyscaleStreamAssembler assembler;
         assembler.SendFrame(sink, GreyInfo(22, 2), blobs.Blobs, blobs.Edges);
         sink.m_Datagrams.pop_back();
@@ -307,7 +297,7 @@ TEST(CameraStreamDecoder, LostDatagramsShowInTheFrame)
 
 TEST(CameraStreamDecoder, MalformedBytesAreCountedAndSkipped)
 {
-    VCollectingSink good;
+    VRecordingSink good;
     VCentroidStreamWriter writer;
     writer.SendFrame(good, Centroids(3), {}, CentroidInfo(11, false));
     const Bytes records = good.m_Datagrams[0]; // 48 bytes of three records
@@ -358,7 +348,7 @@ TEST(CameraStreamDecoder, ArbitraryBytesNeverBreakTheDecoder)
     }
     EXPECT_GT(decoder.Decoder.GetMalformedCount(), 0u);
     // After one frame to flush whatever was waiting, frames decode exactly again.
-    VCollectingSink sink;
+    VRecordingSink sink;
     VCentroidStreamWriter writer;
     writer.SendFrame(sink, Centroids(3), {}, CentroidInfo(11, false));
     writer.SendFrame(sink, Centroids(3), {}, CentroidInfo(12, false));

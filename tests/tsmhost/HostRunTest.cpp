@@ -5,6 +5,7 @@
 
 #include "FakeRig.h"
 
+#include "support/VTempDir.h"
 #include "tsmtrial/VX1DTrialReader.h"
 #include "tsmtrial/VX2DTrialReader.h"
 
@@ -21,7 +22,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -129,13 +129,6 @@ bool WaitFor(const std::function<bool()>& condition, double seconds = 5.0)
     return condition();
 }
 
-std::string TempPath(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() /
-            ("tsmhost-" + std::to_string(getpid()) + "-" + name))
-        .string();
-}
-
 } // namespace
 
 TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
@@ -162,7 +155,8 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
     ASSERT_TRUE(rig.Prepare(4, error)) << error;
     VRunOptions options = Options(discovery, rig);
     options.Duration = 1.5;
-    options.Record = TempPath("clean.x2d");
+    const testsupport::VTempDir temp;
+    options.Record = temp.File("clean.x2d");
     // The first block's greyscale port is taken: the host moves on to the next block.
     VSocketSimple squatter;
     ASSERT_TRUE(squatter.Create(VSocketSimple::KindDatagram));
@@ -252,7 +246,6 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
     EXPECT_EQ(frame.Cameras[2].Blobs.size(), 2u);
     EXPECT_TRUE(frame.Cameras[2].Centroids.empty());
     EXPECT_EQ(frame.Cameras[2].Edges.size(), 2u);
-    std::filesystem::remove(options.Record);
 
     // The sync unit's analogue card was set up too, and its frames recorded beside: 800
     // instants of channel 0 each (block 0; the other 63 blocks empty).

@@ -6,24 +6,25 @@
 #include "tsmhost/VFrameRecorder.h"
 
 #include "FileIO/X2DIO/VX1DHolder.h"
-#include "SourceTestSupport.h"
-#include "devices/syncunit/VFakeSourceAnalogueX1D.h"
-#include "tsmtrial/VX1DTrialGenerator.h"
-#include "tsmtrial/VX1DTrialReader.h"
-
 #include "devices/IDatagramSink.h"
 #include "devices/camerawire/VCentroidStreamWriter.h"
 #include "devices/camerawire/VGreyscaleStreamAssembler.h"
+#include "devices/syncunit/VFakeSourceAnalogueX1D.h"
+#include "support/VParamTable.h"
+#include "support/VTempDir.h"
 #include "tsmtrial/VReplayDiff.h"
+#include "tsmtrial/VX1DTrialGenerator.h"
+#include "tsmtrial/VX1DTrialReader.h"
 #include "tsmtrial/VX2DTrialGenerator.h"
 #include "tsmtrial/VX2DTrialReader.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -132,13 +133,6 @@ private:
     std::vector<std::uint8_t> m_Samples;
 };
 
-std::string TempPath(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() /
-            ("tsmhost-" + std::to_string(getpid()) + "-" + name))
-        .string();
-}
-
 } // namespace
 
 TEST(RecordReplay, WhatTheReplaySentIsWhatWasRecorded)
@@ -147,8 +141,9 @@ TEST(RecordReplay, WhatTheReplaySentIsWhatWasRecorded)
     settings.Cameras = 3;
     settings.Frames = 40;
     settings.Markers = 12;
-    const std::string trialPath = TempPath("replay-source.x2d");
-    const std::string recordingPath = TempPath("replay-recording.x2d");
+    const testsupport::VTempDir temp;
+    const std::string trialPath = temp.File("replay-source.x2d");
+    const std::string recordingPath = temp.File("replay-recording.x2d");
     std::string error;
     ASSERT_TRUE(WriteX2DTrial(trialPath, settings, error)) << error;
     VX2DTrialReader source(trialPath);
@@ -200,9 +195,6 @@ TEST(RecordReplay, WhatTheReplaySentIsWhatWasRecorded)
                                   << result.FirstFrameNumber;
     EXPECT_EQ(result.FramesSkipped, 3u); // frames 0, 40 and 80
     EXPECT_EQ(result.FramesCompared, frames - 3);
-
-    std::filesystem::remove(trialPath);
-    std::filesystem::remove(recordingPath);
 }
 
 TEST(RecordReplay, WhatTheSyncUnitSentIsWhatWasRecorded)
@@ -213,12 +205,13 @@ TEST(RecordReplay, WhatTheSyncUnitSentIsWhatWasRecorded)
     settings.Channels = 8;
     settings.Frames = 37;
     settings.SampleRate = 1000.0;
-    const std::string trialPath = TempPath("replay-source.x1d");
+    const testsupport::VTempDir temp;
+    const std::string trialPath = temp.File("replay-source.x1d");
     std::string error;
     ASSERT_TRUE(WriteX1DTrial(trialPath, settings, error)) << error;
     const std::shared_ptr<VX1DHolder> trial = VX1DHolder::Open(trialPath);
     ASSERT_NE(trial, nullptr);
-    SourceTest::VParamTable params;
+    testsupport::VParamTable params;
     params.Set("SystemFrameRate", "100");
     params.Set("AnalogueSlot0SampleRate", "3000");
     for (int channel : {0, 3, 7, 9})
@@ -228,10 +221,10 @@ TEST(RecordReplay, WhatTheSyncUnitSentIsWhatWasRecorded)
     for (const std::optional<std::uint32_t> corrupt :
          {std::optional<std::uint32_t>(), std::optional<std::uint32_t>(50)})
     {
-        const std::string recordingPath = TempPath("replay-recording.x2d");
+        const std::string recordingPath = temp.File("replay-recording.x2d");
         VFrameRecorder recorder;
         ASSERT_TRUE(recorder.Open(recordingPath, {}, {unit}, 100.0, error)) << error;
-        EXPECT_EQ(recorder.GetAnaloguePath(), TempPath("replay-recording.x1d"));
+        EXPECT_EQ(recorder.GetAnaloguePath(), temp.File("replay-recording.x1d"));
         VAnalogueLink link(recorder);
         link.CorruptFrame = corrupt;
         VFakeSourceTarget target;

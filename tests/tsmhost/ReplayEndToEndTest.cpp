@@ -1,7 +1,8 @@
 // End to end with the real programs on loopback: tsmtrial generates a trial, tsmCL replays
 // it, tsmhost runs the rig and records it, and tsmtrial checks the recording against the
 // replay; and tsmCL killed in the middle of a run. Binds the protocol's fixed ports.
-#include "ChildProcess.h"
+#include "support/VChildProcess.h"
+#include "support/VTempDir.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,48 +14,35 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <regex>
 #include <thread>
 
-using namespace host_test;
+using namespace testsupport;
+using namespace std::chrono_literals;
 
 namespace
 {
 
 using Clock = std::chrono::steady_clock;
 
-/// A folder of its own for the trial and the recording, removed at the end.
-class VWorkFolder
-{
-public:
-    VWorkFolder()
-        : m_Path(std::filesystem::temp_directory_path() /
-                 ("tsmhost-e2e-" + std::to_string(getpid())))
-    {
-        std::filesystem::create_directories(m_Path);
-    }
-    ~VWorkFolder() { std::filesystem::remove_all(m_Path); }
-    std::string File(const std::string& name) const { return (m_Path / name).string(); }
-
-private:
-    std::filesystem::path m_Path;
-};
-
 /// Generates the 4-camera trial (tracks and greyscale included) into `path`.
 void Generate(const std::string& path)
 {
-    VChildProcess generate(TSMTRIAL_PATH, {"generate", path, "--cameras", "4", "--frames", "300",
-                                           "--rate", "100", "--quiet"});
-    ASSERT_EQ(generate.Wait(60.0), 0) << generate.GetErr();
+    VChildProcess generate;
+    generate.Start({TSMTRIAL_PATH, "generate", path, "--cameras", "4", "--frames", "300", "--rate",
+                    "100", "--quiet"});
+    generate.WaitForExit(60s);
+    ASSERT_EQ(generate.ExitCode(), 0) << generate.Stderr();
 }
 
 /// Generates an analogue trial of 8 channels sampled at 1000 Hz into `path`.
 void GenerateAnalogue(const std::string& path)
 {
-    VChildProcess generate(TSMTRIAL_PATH, {"generate", path, "--channels", "8", "--frames", "250",
-                                           "--rate", "100", "--sample-rate", "1000", "--quiet"});
-    ASSERT_EQ(generate.Wait(60.0), 0) << generate.GetErr();
+    VChildProcess generate;
+    generate.Start({TSMTRIAL_PATH, "generate", path, "--channels", "8", "--frames", "250", "--rate",
+                    "100", "--sample-rate", "1000", "--quiet"});
+    generate.WaitForExit(60s);
+    ASSERT_EQ(generate.ExitCode(), 0) << generate.Stderr();
 }
 
 /// Starts tsmCL on loopback replaying `trial` (and `analogue`, when given), and waits until
@@ -62,14 +50,13 @@ void GenerateAnalogue(const std::string& path)
 std::unique_ptr<VChildProcess> StartSimulator(const std::string& trial,
                                               const std::string& analogue = {})
 {
-    std::vector<std::string> arguments{"-localip",  "127.0.0.1", "-halip",
-                                       "127.0.0.1", "-x2d",      trial};
+    std::vector<std::string> arguments{TSMCL_PATH,  "-localip", "127.0.0.1", "-halip",
+                                       "127.0.0.1", "-x2d",     trial};
     if (!analogue.empty())
         arguments.insert(arguments.end(), {"-x1d", analogue});
-    auto simulator = std::make_unique<VChildProcess>(TSMCL_PATH, arguments);
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < end && simulator->GetOut().find("Press Ctrl-C") == std::string::npos)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auto simulator = std::make_unique<VChildProcess>();
+    simulator->Start(arguments);
+    simulator->WaitForOutput("Press Ctrl-C", 10s);
     return simulator;
 }
 
@@ -77,23 +64,25 @@ std::unique_ptr<VChildProcess> StartSimulator(const std::string& trial,
 
 TEST(ReplayEndToEnd, TheRecordingOfAReplayMatchesItsTrial)
 {
-    VWorkFolder work;
+    VTempDir work;
     const std::string trial = work.File("trial.x2d");
     const std::string recording = work.File("rec.x2d");
     Generate(trial);
     const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial);
-    ASSERT_NE(simulator->GetOut().find("Press Ctrl-C"), std::string::npos)
+    ASSERT_NE(simulator->Stdout().find("Press Ctrl-C"), std::string::npos)
         << "tsmCL did not start:\n"
-        << simulator->GetOut() << simulator->GetErr();
+        << simulator->Stdout() << simulator->Stderr();
 
-    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "5", "--json",
-                                      "--record", recording});
-    const int hostExit = host.Wait(60.0);
+    VChildProcess host;
+    host.Start({TSMHOST_PATH, "run", "--hal", "127.0.0.1", "--duration", "5", "--json", "--record",
+                recording});
+    host.WaitForExit(60s);
+    const int hostExit = host.ExitCode();
     simulator->Signal(SIGINT);
-    simulator->Wait(10.0);
+    simulator->WaitForExit(10s);
     const QJsonObject summary =
-        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
-    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut() << "\ntsmCL:\n" << simulator->GetOut();
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.Stdout())).object();
+    ASSERT_EQ(hostExit, 0) << host.Stderr() << host.Stdout() << "\ntsmCL:\n" << simulator->Stdout();
     EXPECT_EQ(summary["cameras"].toInt(), 4);
     EXPECT_EQ(summary["rate"].toDouble(), 100.0); // the trial's rate
     double received = 0.0;
@@ -112,10 +101,12 @@ TEST(ReplayEndToEnd, TheRecordingOfAReplayMatchesItsTrial)
     EXPECT_GT(received, 400.0);
     EXPECT_EQ(syncUnits, 1);
 
-    VChildProcess diff(TSMTRIAL_PATH, {"diff", trial, recording, "--replay"});
-    ASSERT_EQ(diff.Wait(60.0), 0) << diff.GetOut() << diff.GetErr();
+    VChildProcess diff;
+    diff.Start({TSMTRIAL_PATH, "diff", trial, recording, "--replay"});
+    diff.WaitForExit(60s);
+    ASSERT_EQ(diff.ExitCode(), 0) << diff.Stdout() << diff.Stderr();
     std::smatch counts;
-    const std::string report = diff.GetOut();
+    const std::string report = diff.Stdout();
     ASSERT_TRUE(std::regex_search(report, counts,
                                   std::regex("([0-9]+) recorded frames: ([0-9]+) compared")))
         << report;
@@ -125,26 +116,28 @@ TEST(ReplayEndToEnd, TheRecordingOfAReplayMatchesItsTrial)
 
 TEST(ReplayEndToEnd, BothTrialsReplayedWithTheirSyncUnits)
 {
-    VWorkFolder work;
+    VTempDir work;
     const std::string trial = work.File("trial.x2d");
     const std::string analogue = work.File("analogue.x1d");
     const std::string recording = work.File("rec.x2d");
     Generate(trial);
     GenerateAnalogue(analogue);
     const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial, analogue);
-    ASSERT_NE(simulator->GetOut().find("Press Ctrl-C"), std::string::npos)
+    ASSERT_NE(simulator->Stdout().find("Press Ctrl-C"), std::string::npos)
         << "tsmCL did not start:\n"
-        << simulator->GetOut() << simulator->GetErr();
+        << simulator->Stdout() << simulator->Stderr();
 
     // 3000 Hz keeps all 64 channels: 30 instants a frame from the file's 10.
-    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "5", "--json",
-                                      "--record", recording, "--analogue-rate", "3000"});
-    const int hostExit = host.Wait(60.0);
+    VChildProcess host;
+    host.Start({TSMHOST_PATH, "run", "--hal", "127.0.0.1", "--duration", "5", "--json", "--record",
+                recording, "--analogue-rate", "3000"});
+    host.WaitForExit(60s);
+    const int hostExit = host.ExitCode();
     simulator->Signal(SIGINT);
-    simulator->Wait(10.0);
+    simulator->WaitForExit(10s);
     const QJsonObject summary =
-        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
-    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut() << "\ntsmCL:\n" << simulator->GetOut();
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.Stdout())).object();
+    ASSERT_EQ(hostExit, 0) << host.Stderr() << host.Stdout() << "\ntsmCL:\n" << simulator->Stdout();
     EXPECT_EQ(summary["cameras"].toInt(), 4);
     EXPECT_EQ(summary["master"].toDouble(), 0x02000001); // the X1D file's sync unit
     const QJsonArray devices = summary["devices"].toArray();
@@ -197,39 +190,43 @@ TEST(ReplayEndToEnd, BothTrialsReplayedWithTheirSyncUnits)
     for (const auto& [source, recorded] :
          {std::pair{trial, recording}, std::pair{analogue, analogueRecording}})
     {
-        VChildProcess diff(TSMTRIAL_PATH, {"diff", source, recorded, "--replay"});
-        EXPECT_EQ(diff.Wait(60.0), 0) << diff.GetOut() << diff.GetErr();
-        EXPECT_NE(diff.GetOut().find("The recording matches the replay"), std::string::npos)
-            << diff.GetOut();
+        VChildProcess diff;
+        diff.Start({TSMTRIAL_PATH, "diff", source, recorded, "--replay"});
+        diff.WaitForExit(60s);
+        EXPECT_EQ(diff.ExitCode(), 0) << diff.Stdout() << diff.Stderr();
+        EXPECT_NE(diff.Stdout().find("The recording matches the replay"), std::string::npos)
+            << diff.Stdout();
     }
 }
 
 TEST(ReplayEndToEnd, KillingTheSimulatorMidRunIsNoticedAtOnce)
 {
-    VWorkFolder work;
+    VTempDir work;
     const std::string trial = work.File("trial.x2d");
     Generate(trial);
     const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial);
-    VChildProcess host(TSMHOST_PATH, {"run", "--hal", "127.0.0.1", "--duration", "30", "--json"});
+    VChildProcess host;
+    host.Start({TSMHOST_PATH, "run", "--hal", "127.0.0.1", "--duration", "30", "--json"});
     // Let the rig stream for a while, then kill the simulator without warning.
     const Clock::time_point end = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < end && host.GetErr().find("sent MASTER") == std::string::npos)
+    while (Clock::now() < end && host.Stderr().find("sent MASTER") == std::string::npos)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const Clock::time_point killed = Clock::now();
     simulator->Signal(SIGKILL);
-    simulator->Wait(5.0);
-    const int hostExit = host.Wait(10.0);
+    simulator->WaitForExit(5s);
+    host.WaitForExit(10s);
+    const int hostExit = host.ExitCode();
     const double seconds = std::chrono::duration<double>(Clock::now() - killed).count();
 
     EXPECT_NE(hostExit, 0);
     EXPECT_NE(hostExit, -1) << "tsmhost hung";
     EXPECT_LT(seconds, 2.5);
     const QJsonObject summary =
-        QJsonDocument::fromJson(QByteArray::fromStdString(host.GetOut())).object();
-    EXPECT_EQ(summary["stop_reason"].toString(), "every device fell silent") << host.GetOut();
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.Stdout())).object();
+    EXPECT_EQ(summary["stop_reason"].toString(), "every device fell silent") << host.Stdout();
     for (const QJsonValue& device : summary["devices"].toArray())
         EXPECT_TRUE(device.toObject()["silent"].toBool());
-    EXPECT_NE(host.GetErr().find("fell silent: nothing heard for 1.0 s"), std::string::npos)
-        << host.GetErr();
+    EXPECT_NE(host.Stderr().find("fell silent: nothing heard for 1.0 s"), std::string::npos)
+        << host.Stderr();
 }

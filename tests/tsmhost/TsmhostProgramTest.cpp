@@ -1,15 +1,15 @@
 // Runs the real tsmhost program against a UDP socket of the test's own.
-#include <arpa/inet.h>
+#include "support/VUdpReceiver.h"
+
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,53 +38,11 @@ VRunResult RunTsmhost(const std::string& arguments)
     return result;
 }
 
-/// A UDP socket on 127.0.0.1 and a port the system picks.
-class VLoopbackReceiver
-{
-public:
-    VLoopbackReceiver()
-    {
-        m_Fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_Fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        socklen_t length = sizeof(address);
-        getsockname(m_Fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_Port = ntohs(address.sin_port);
-    }
-    ~VLoopbackReceiver() { close(m_Fd); }
-    VLoopbackReceiver(const VLoopbackReceiver&) = delete;
-    VLoopbackReceiver& operator=(const VLoopbackReceiver&) = delete;
-
-    uint16_t GetPort() const { return m_Port; }
-
-    /// One datagram, or nothing after five seconds.
-    bool Receive(std::vector<uint8_t>& datagram, sockaddr_in& source)
-    {
-        pollfd entry = {m_Fd, POLLIN, 0};
-        if (poll(&entry, 1, 5000) != 1)
-            return false;
-        datagram.resize(1024);
-        socklen_t length = sizeof(source);
-        const ssize_t count = recvfrom(m_Fd, datagram.data(), datagram.size(), 0,
-                                       reinterpret_cast<sockaddr*>(&source), &length);
-        if (count < 0)
-            return false;
-        datagram.resize(static_cast<size_t>(count));
-        return true;
-    }
-
-private:
-    int m_Fd = -1;
-    uint16_t m_Port = 0;
-};
-
 } // namespace
 
 TEST(TsmhostProgram, SendsTheMasterDatagramFromTheHalAddress)
 {
-    VLoopbackReceiver receiver;
+    testsupport::VUdpReceiver receiver;
     const VRunResult run = RunTsmhost("broadcast master --device 0x02000001 --rate 100.5 --hal "
                                       "127.0.0.1 --port " +
                                       std::to_string(receiver.GetPort()));
@@ -92,14 +50,14 @@ TEST(TsmhostProgram, SendsTheMasterDatagramFromTheHalAddress)
     EXPECT_EQ(run.m_Output, "tsmhost: sent BROADCAST_CMD_MASTER (24 bytes) to 127.0.0.1:" +
                                 std::to_string(receiver.GetPort()) + "\n");
 
-    std::vector<uint8_t> datagram;
-    sockaddr_in source = {};
-    ASSERT_TRUE(receiver.Receive(datagram, source)) << "no datagram within 5 s";
+    const std::optional<testsupport::VDatagram> datagram =
+        receiver.ReceiveFrom(std::chrono::seconds(5));
+    ASSERT_TRUE(datagram) << "no datagram within 5 s";
     const std::vector<uint8_t> expected = {0x00, 0x03, 0x00, 0x05, 0x02, 0x00, 0x00, 0x01,
                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64,
                                            0x00, 0x00, 0x01, 0xF4, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(datagram, expected);
-    EXPECT_EQ(ntohl(source.sin_addr.s_addr), INADDR_LOOPBACK);
+    EXPECT_EQ(datagram->m_Bytes, expected);
+    EXPECT_EQ(datagram->m_SourceAddress, INADDR_LOOPBACK);
 }
 
 TEST(TsmhostProgram, UsageErrorsExitWithTwo)

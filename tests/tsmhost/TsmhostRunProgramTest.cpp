@@ -1,9 +1,9 @@
 // The real tsmhost program: "shell" against a fake device, "run" stopped by Ctrl-C against a
 // fake rig, and the clear failures of both.
-#include "ChildProcess.h"
 #include "FakeRig.h"
 
 #include "net/VSocketSimple.h"
+#include "support/VChildProcess.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +20,7 @@
 #include <thread>
 
 using namespace host_test;
+using namespace testsupport;
 
 namespace
 {
@@ -35,15 +36,18 @@ struct VProgramResult
 VProgramResult RunProgram(const std::vector<std::string>& args,
                           const std::function<void(pid_t)>& whileRunning = {})
 {
-    VChildProcess child(TSMHOST_PATH, args);
+    std::vector<std::string> command = {TSMHOST_PATH};
+    command.insert(command.end(), args.begin(), args.end());
+    VChildProcess child;
     VProgramResult result;
-    if (!child.IsStarted())
+    if (!child.Start(command))
         return result;
     if (whileRunning)
         whileRunning(child.GetPid());
-    result.Exit = child.Wait(30.0);
-    result.Out = child.GetOut();
-    result.Err = child.GetErr();
+    child.WaitForExit(std::chrono::seconds(30));
+    result.Exit = child.ExitCode();
+    result.Out = child.Stdout();
+    result.Err = child.Stderr();
     return result;
 }
 

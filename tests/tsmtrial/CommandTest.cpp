@@ -15,7 +15,7 @@
 
 #include <sstream>
 
-using TsmtrialTest::VTempDir;
+using testsupport::VTempDir;
 
 namespace
 {
@@ -349,7 +349,7 @@ TEST_F(TsmtrialCommand, CorruptAndMissingFilesReportTheReadersErrorsAndExitOne)
     // A version the reader refuses.
     const std::string future = m_Dir.File("future.x2d");
     std::filesystem::copy_file(m_X2D, future);
-    TsmtrialTest::PatchFile(future, 0, 9, 4);
+    testsupport::PatchFile(future, 0, 9, 4);
     const VResult text = RunTool({"info", future});
     EXPECT_EQ(text.Code, 1);
     EXPECT_EQ(text.Out, "");
@@ -366,7 +366,7 @@ TEST_F(TsmtrialCommand, CorruptAndMissingFilesReportTheReadersErrorsAndExitOne)
     std::filesystem::copy_file(m_X2D, wrongCount);
     VX2DImport import;
     ASSERT_TRUE(import.Open(m_X2D, false));
-    TsmtrialTest::PatchFile(wrongCount, import.GetImpl().GetFrameCountPosition(), 0, 4);
+    testsupport::PatchFile(wrongCount, import.GetImpl().GetFrameCountPosition(), 0, 4);
     const TestJson::VValue counted = ParseJson(RunTool({"info", wrongCount, "--json"}).Out);
     ASSERT_EQ(counted["errors"].Items.size(), 2u);
     EXPECT_EQ(counted["errors"][0].Text, "Invalid file header (number of frames).");
@@ -379,7 +379,7 @@ TEST_F(TsmtrialCommand, CorruptAndMissingFilesReportTheReadersErrorsAndExitOne)
     std::filesystem::copy_file(m_X1D, noIndex);
     VX1DImport analogue;
     ASSERT_TRUE(analogue.Open(m_X1D));
-    TsmtrialTest::PatchFile(noIndex, analogue.GetImpl().GetIndexOffsetPosition(), ~0ull, 8);
+    testsupport::PatchFile(noIndex, analogue.GetImpl().GetIndexOffsetPosition(), ~0ull, 8);
     const VResult rebuilt = RunTool({"info", noIndex, "--json"});
     EXPECT_EQ(rebuilt.Code, 0);
     const TestJson::VValue rebuiltInfo = ParseJson(rebuilt.Out);
@@ -500,7 +500,7 @@ TEST_F(TsmtrialCommand, GenerateHonoursItsOptionsAndEveryVersionOpens)
 
     // The same command twice gives the same bytes.
     ASSERT_EQ(RunTool({"generate", m_Dir.File("again.x2d"), "--frames", "60"}).Code, 0);
-    EXPECT_EQ(TsmtrialTest::ReadBytes(m_X2D), TsmtrialTest::ReadBytes(m_Dir.File("again.x2d")));
+    EXPECT_EQ(testsupport::ReadBytes(m_X2D), testsupport::ReadBytes(m_Dir.File("again.x2d")));
 }
 
 TEST(TsmtrialReport, NamesThatAreNotUtf8LeaveTheJsonValid)

@@ -18,8 +18,8 @@
 #include <map>
 #include <set>
 
-using TsmtrialTest::ReadBytes;
-using TsmtrialTest::VTempDir;
+using testsupport::ReadBytes;
+using testsupport::VTempDir;
 
 namespace
 {

@@ -50,7 +50,7 @@ std::string Quoted(const std::string& path)
 TEST(TsmtrialProgram, SampleTrialsOfTheBuildAreTheDocumentedOnes)
 {
     // The build made them with these options; the same command must give the same bytes.
-    TsmtrialTest::VTempDir dir;
+    testsupport::VTempDir dir;
     const VProgramResult x2d = RunProgram(
         "generate " + Quoted(dir.File("sample.x2d")) +
         " --cameras 4 --markers 10 --model Zt-M4 --frames 300 --rate 100 --timecode 10:00:00:00"
@@ -60,11 +60,11 @@ TEST(TsmtrialProgram, SampleTrialsOfTheBuildAreTheDocumentedOnes)
                                           " --devices 1 --channels 8 --frames 300 --rate 100"
                                           " --sample-rate 1000 --seed 1 --quiet");
     ASSERT_EQ(x1d.ExitCode, 0) << x1d.Out;
-    const std::vector<std::uint8_t> sampleX2D = TsmtrialTest::ReadBytes(TSM_SAMPLE_X2D);
+    const std::vector<std::uint8_t> sampleX2D = testsupport::ReadBytes(TSM_SAMPLE_X2D);
     ASSERT_FALSE(sampleX2D.empty()) << "no sample trial at " << TSM_SAMPLE_X2D;
-    EXPECT_EQ(sampleX2D, TsmtrialTest::ReadBytes(dir.File("sample.x2d")));
-    EXPECT_EQ(TsmtrialTest::ReadBytes(TSM_SAMPLE_X1D),
-              TsmtrialTest::ReadBytes(dir.File("sample.x1d")));
+    EXPECT_EQ(sampleX2D, testsupport::ReadBytes(dir.File("sample.x2d")));
+    EXPECT_EQ(testsupport::ReadBytes(TSM_SAMPLE_X1D),
+              testsupport::ReadBytes(dir.File("sample.x1d")));
 
     const VProgramResult info = RunProgram("info " + Quoted(TSM_SAMPLE_X2D));
     EXPECT_EQ(info.ExitCode, 0);
@@ -77,7 +77,7 @@ TEST(TsmtrialProgram, SampleTrialsOfTheBuildAreTheDocumentedOnes)
 
 TEST(TsmtrialProgram, ExitCodesAndStandardErrorCrossTheProcessBoundary)
 {
-    TsmtrialTest::VTempDir dir;
+    testsupport::VTempDir dir;
     // Not a terminal: no progress bar, nothing on standard error.
     const VProgramResult generated = RunProgram(
         "generate " + Quoted(dir.File("big.x2d")) + " --frames 400 --markers 40", "2>&1");

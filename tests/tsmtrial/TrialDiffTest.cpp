@@ -128,7 +128,7 @@ TEST(TrialDiff, NamesHeaderDifferencesAndKeepsContainerOnesAsNotes)
 
 TEST(TrialDiff, StopsAtTheFrameWithTheMovedCentroid)
 {
-    TsmtrialTest::VTempDir dir;
+    testsupport::VTempDir dir;
     VX2DGeneratorSettings settings;
     settings.Frames = 40;
     std::string error;

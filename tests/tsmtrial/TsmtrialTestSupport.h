@@ -1,5 +1,5 @@
-// Helpers of the tsmtrial tests: a temporary folder, file bytes, frame snapshots of the
-// generator's frames, and a copy of a trial with one centroid moved.
+// Helpers of the tsmtrial tests: frame snapshots of the generator's frames, and a copy of a
+// trial with one centroid moved.
 #pragma once
 
 #include "FileIO/ByteCodec.h"
@@ -10,83 +10,20 @@
 #include "FileIO/X2DIO/VStartTimecodeHeader.h"
 #include "FileIO/X2DIO/VX2DExport.h"
 #include "FileIO/X2DIO/VX2DImport.h"
+#include "support/FileBytes.h"
+#include "support/VTempDir.h"
 #include "tsmtrial/TrialSnapshot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace TsmtrialTest
 {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class VTempDir
-{
-public:
-    VTempDir()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tsmtrial-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-        {
-            m_Path = pattern;
-        }
-    }
-    ~VTempDir()
-    {
-        std::error_code ignored;
-        if (!m_Path.empty())
-        {
-            std::filesystem::remove_all(m_Path, ignored);
-        }
-    }
-    VTempDir(const VTempDir&) = delete;
-    VTempDir& operator=(const VTempDir&) = delete;
-
-    bool IsValid() const { return !m_Path.empty(); }
-    std::string File(const std::string& name) const { return (m_Path / name).string(); }
-    /// The names of the files in the folder.
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_Path))
-        {
-            names.push_back(entry.path().filename().string());
-        }
-        return names;
-    }
-
-private:
-    std::filesystem::path m_Path;
-};
-
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-/// Overwrites `width` bytes at `position` of the file with `value`, little-endian.
-inline void PatchFile(const std::string& path, std::uint64_t position, std::uint64_t value,
-                      std::size_t width)
-{
-    std::vector<std::uint8_t> bytes = ReadBytes(path);
-    ASSERT_LE(position + width, bytes.size()) << "patch beyond the end of " << path;
-    LittleEndian::StoreUnsigned(bytes.data() + position, value, width);
-    WriteBytes(path, bytes);
-}
+using namespace testsupport;
 
 /// The generator's frames as the tool's snapshot, camera by camera.
 inline VTrialFrame Snapshot(std::uint32_t index, std::uint32_t frameNumber,

@@ -2,10 +2,11 @@
 // with what tsmhost saw of the same run (its --json summary).
 #include "TsharkJson.h"
 
-#include "../tsmhost/ChildProcess.h"
+#include "support/VChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@ namespace
 /// tsmhost's data ports for this run, away from the ports that other tests pick.
 constexpr long kDataPortBase = 45000;
 
+using testsupport::VChildProcess;
 using wireshark_test::Value;
 using wireshark_test::Values;
 
@@ -58,27 +60,29 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
 
     // dumpcap writes its file header as soon as it captures; without the permission to
     // capture it ends at once.
-    host_test::VChildProcess capturer(dumpcap,
-                                      {"-q", "-i", "lo", "-f", "udp or tcp", "-w", capture});
-    ASSERT_TRUE(capturer.IsStarted());
+    VChildProcess capturer;
+    ASSERT_TRUE(capturer.Start({dumpcap, "-q", "-i", "lo", "-f", "udp or tcp", "-w", capture}));
     if (!WaitFor(5.0, [&] { return FileSize(capture) > 0; }))
     {
-        const int exit = capturer.Wait(1.0);
+        capturer.WaitForExit(std::chrono::seconds(1));
+        const int exit = capturer.ExitCode();
         GTEST_SKIP() << "capture on lo is not permitted here (dumpcap exit " << exit
-                     << "): " << capturer.GetErr();
+                     << "): " << capturer.Stderr();
     }
 
-    host_test::VChildProcess rig(TSMCL_PATH, {"-localip", "127.0.0.1", "-halip", "127.0.0.1",
-                                              "-x2d", TSM_SAMPLE_X2D, "-x1d", TSM_SAMPLE_X1D});
+    VChildProcess rig;
+    rig.Start({TSMCL_PATH, "-localip", "127.0.0.1", "-halip", "127.0.0.1", "-x2d", TSM_SAMPLE_X2D,
+               "-x1d", TSM_SAMPLE_X1D});
     ASSERT_TRUE(
-        WaitFor(10.0, [&] { return rig.GetOut().find("Press Ctrl-C") != std::string::npos; }))
-        << rig.GetOut() << rig.GetErr();
-    host_test::VChildProcess host(TSMHOST_PATH,
-                                  {"run", "--hal", "127.0.0.1", "--duration", "2", "--json",
-                                   "--data-port-base", std::to_string(kDataPortBase)});
-    const int hostExit = host.Wait(30.0);
+        WaitFor(10.0, [&] { return rig.Stdout().find("Press Ctrl-C") != std::string::npos; }))
+        << rig.Stdout() << rig.Stderr();
+    VChildProcess host;
+    host.Start({TSMHOST_PATH, "run", "--hal", "127.0.0.1", "--duration", "2", "--json",
+                "--data-port-base", std::to_string(kDataPortBase)});
+    host.WaitForExit(std::chrono::seconds(30));
+    const int hostExit = host.ExitCode();
     rig.Signal(SIGTERM);
-    rig.Wait(10.0);
+    rig.WaitForExit(std::chrono::seconds(10));
     // dumpcap writes what the kernel hands it in blocks; once the file stops growing the
     // last block is in, and stopping it loses nothing.
     long size = -1;
@@ -92,10 +96,11 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
                 return still;
             });
     capturer.Signal(SIGTERM);
-    ASSERT_EQ(capturer.Wait(10.0), 0) << capturer.GetErr();
-    ASSERT_EQ(hostExit, 0) << host.GetErr() << host.GetOut();
-    const nlohmann::json summary = nlohmann::json::parse(host.GetOut(), nullptr, false);
-    ASSERT_TRUE(summary.is_object()) << host.GetOut();
+    capturer.WaitForExit(std::chrono::seconds(10));
+    ASSERT_EQ(capturer.ExitCode(), 0) << capturer.Stderr();
+    ASSERT_EQ(hostExit, 0) << host.Stderr() << host.Stdout();
+    const nlohmann::json summary = nlohmann::json::parse(host.Stdout(), nullptr, false);
+    ASSERT_TRUE(summary.is_object()) << host.Stdout();
 
     const wireshark_test::VDecoded decoded = wireshark_test::Decode(
         tshark, capture, "-Y tsm -o tsm.data_base:" + std::to_string(kDataPortBase));
@@ -218,7 +223,7 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         const long frames = device["frames"].get<long>();
         ASSERT_GE(static_cast<long>(captured.Frames.size()), frames)
             << "device " << id << ", frames " << captured.Frames.front() << " to "
-            << captured.Frames.back() << "; dumpcap: " << capturer.GetErr();
+            << captured.Frames.back() << "; dumpcap: " << capturer.Stderr();
         // Frame numbers go up by one: nothing was lost on the way to the capture.
         const long first = captured.Frames.front();
         for (std::size_t i = 0; i < captured.Frames.size(); ++i)

@@ -1,5 +1,5 @@
-// Helpers of the trial-file tests: a temporary folder, whole-file byte editing, and frames
-// with known contents that survive a write and read exactly.
+// Helpers of the trial-file tests: reads of a file's fields, and frames with known contents
+// that survive a write and read exactly.
 #pragma once
 
 #include "FileIO/ByteCodec.h"
@@ -9,72 +9,19 @@
 #include "FileIO/VEdgePairFrame.h"
 #include "FileIO/VGreyscaleBlobFrame.h"
 #include "FileIO/X2DIO/VCameraInfoHeader.h"
+#include "support/FileBytes.h"
+#include "support/VTempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace TrialTest
 {
 
-/// A fresh folder under the system's temporary folder, removed with everything in it.
-class VTempDir
-{
-public:
-    VTempDir()
-    {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tsm-trial-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-        {
-            m_Path = pattern;
-        }
-    }
-    ~VTempDir()
-    {
-        std::error_code ignored;
-        if (!m_Path.empty())
-        {
-            std::filesystem::remove_all(m_Path, ignored);
-        }
-    }
-    VTempDir(const VTempDir&) = delete;
-    VTempDir& operator=(const VTempDir&) = delete;
-
-    bool IsValid() const { return !m_Path.empty(); }
-    std::string File(const std::string& name) const { return (m_Path / name).string(); }
-
-private:
-    std::filesystem::path m_Path;
-};
-
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-/// Overwrites `width` bytes at `position` of the file with `value`, little-endian.
-inline void PatchFile(const std::string& path, std::uint64_t position, std::uint64_t value,
-                      std::size_t width)
-{
-    std::vector<std::uint8_t> bytes = ReadBytes(path);
-    ASSERT_LE(position + width, bytes.size()) << "patch beyond the end of " << path;
-    LittleEndian::StoreUnsigned(bytes.data() + position, value, width);
-    WriteBytes(path, bytes);
-}
+using namespace testsupport;
 
 inline std::uint64_t LoadFile(const std::string& path, std::uint64_t position, std::size_t width)
 {

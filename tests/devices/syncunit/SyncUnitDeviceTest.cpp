@@ -8,6 +8,7 @@
 #include "devices/syncunit/VFakeDeviceNetX1D.h"
 #include "devices/syncunit/VFakeDeviceNetX2D.h"
 #include "params/ParamAccess.h"
+#include "support/VUdpReceiver.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@
 namespace
 {
 using namespace SyncUnitTest;
-using SourceTest::VLoopbackReceiver;
+using testsupport::VUdpReceiver;
 
 constexpr std::uint32_t kLoopback = 0x7F000001u;
 constexpr std::uint32_t kUnitId = 0x02000001;
@@ -232,14 +233,14 @@ TEST_F(SyncUnitDevice, FramesStepCaptureAndReportSkippedFrames)
 
 TEST_F(SyncUnitDevice, InputAndTimecodeStatusReachTheDataTarget)
 {
-    VLoopbackReceiver status;
+    VUdpReceiver status;
     ASSERT_NE(status.GetPort(), 0u);
     auto trial = std::shared_ptr<VX2DHolder>();
     auto unit = Make<VFakeDeviceNetX2D>(trial, kUnitId, 1u, htonl(kLoopback), htonl(kLoopback));
     Connect(*unit);
     Command(*unit, "notify data " + std::to_string(status.GetPort()) + " tag 77");
     // "notify" sends the sync status and, from the X2D unit, the timecode status.
-    std::vector<Datagram> received = ReceiveAll(status);
+    std::vector<Datagram> received = status.ReceiveAll(std::chrono::milliseconds(200));
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(U16(received[1], 0), 5u);
     EXPECT_EQ(U16(received[1], 2), 32u);
@@ -251,7 +252,7 @@ TEST_F(SyncUnitDevice, InputAndTimecodeStatusReachTheDataTarget)
     unit->SetNextFrameNumber(41, false);
     unit->OnMasterTick();
     unit->SetParam("GPI2", true);
-    received = ReceiveAll(status);
+    received = status.ReceiveAll(std::chrono::milliseconds(200));
     ASSERT_EQ(received.size(), 1u);
     const Datagram& input = received[0];
     ASSERT_EQ(input.size(), 28u);
@@ -267,7 +268,7 @@ TEST_F(SyncUnitDevice, InputAndTimecodeStatusReachTheDataTarget)
     EXPECT_EQ(U32(input, 24), 0u);
 
     unit->SetParam("RemoteStop", false);
-    received = ReceiveAll(status);
+    received = status.ReceiveAll(std::chrono::milliseconds(200));
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(U16(received[0], 16), 0x14u);
     EXPECT_EQ(U16(received[0], 18), 0x20u);
@@ -275,7 +276,7 @@ TEST_F(SyncUnitDevice, InputAndTimecodeStatusReachTheDataTarget)
     Command(*unit, "tcctl -e on");
     Command(*unit, "tcctl -e off");
     Command(*unit, "vidref -e off");
-    received = ReceiveAll(status);
+    received = status.ReceiveAll(std::chrono::milliseconds(200));
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(U16(received[0], 0), 5u);
 }

@@ -6,7 +6,10 @@
 #include "FileIO/VAnalogueBlockFrame.h"
 #include "FileIO/X2DIO/VX1DExport.h"
 #include "FileIO/X2DIO/VX1DHolder.h"
-#include "SourceTestSupport.h"
+#include "sources/VFakeSource.h"
+#include "support/VParamTable.h"
+#include "support/VRecordingSink.h"
+#include "support/VTempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +22,10 @@
 namespace SyncUnitTest
 {
 
-using SourceTest::Datagram;
-using SourceTest::VParamTable;
-using SourceTest::VRecordingSink;
-using SourceTest::VTempDir;
+using Datagram = std::vector<std::uint8_t>;
+using testsupport::VParamTable;
+using testsupport::VRecordingSink;
+using testsupport::VTempDir;
 
 /// Samples of every channel of one trial frame: Channels[c] holds channel c's samples.
 struct VAnalogueFrame
@@ -115,16 +118,6 @@ inline VAnalogueFrameSent SplitFrame(std::vector<Datagram> datagrams)
     datagrams.pop_back();
     frame.Data = std::move(datagrams);
     return frame;
-}
-
-/// Every datagram that arrives until none has come for `quietMs`.
-inline std::vector<Datagram> ReceiveAll(SourceTest::VLoopbackReceiver& receiver, int quietMs = 200)
-{
-    std::vector<Datagram> datagrams;
-    Datagram datagram;
-    while (receiver.Receive(datagram, quietMs))
-        datagrams.push_back(datagram);
-    return datagrams;
 }
 
 /// The parameters of slot 0 as a new sync unit has them, at `rate` Hz.

@@ -2,10 +2,10 @@
 // the device's typed setters to the main thread, as the device base requires: nothing changes
 // until the main thread's event loop runs them.
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
-#include "EventLoopPump.h"
 #include "devices/VFakeDeviceManager.h"
 #include "devices/syncunit/VFakeDeviceNetX1D.h"
 #include "params/ParamAccess.h"
+#include "support/EventLoopPump.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(SyncUnitThreads, ShellAndFrameThreadChangesRunOnTheMainThread)
         auto unit = VFakeDevice::Create<VFakeDeviceNetX1D>(manager, nullptr, 0x02000001u, 1u,
                                                            htonl(kLoopback), htonl(kLoopback));
         manager.AddDevice(unit);
-        ASSERT_TRUE(EventTest::PumpUntil(
+        ASSERT_TRUE(testsupport::PumpUntil(
             [&] { return unit->GetParamOr<std::string>("DeviceType", "") == "Vantrel"; }));
         ASSERT_TRUE(SetParamValue<bool>(*unit->GetParamList(), "Connected", true, true));
         unit->SetParam("SystemEnabled", true);
@@ -46,7 +46,7 @@ TEST(SyncUnitThreads, ShellAndFrameThreadChangesRunOnTheMainThread)
         shell.join();
         EXPECT_EQ(unit->GetParamOr("AnalogueSlot0SampleRate", 0.0), 180000.0)
             << "a change from the shell's thread ran before the main thread's loop";
-        ASSERT_TRUE(EventTest::PumpUntil(
+        ASSERT_TRUE(testsupport::PumpUntil(
             [&] { return unit->GetParamOr("AnalogueSlot0SampleRate", 0.0) == 3000.0; }));
         EXPECT_EQ(unit->GetParamOr("AnalogueSlot0NumChannels", int32_t{0}), 64);
         EXPECT_TRUE(unit->GetParamOr("AnalogueSlot0Channel1Enabled", false));
@@ -61,8 +61,8 @@ TEST(SyncUnitThreads, ShellAndFrameThreadChangesRunOnTheMainThread)
             });
         clock.join();
         EXPECT_FALSE(unit->GetParamOr("AnalogueSlot0InCapture", true));
-        EXPECT_TRUE(
-            EventTest::PumpUntil([&] { return unit->GetParamOr("AnalogueSlot0InCapture", false); }))
+        EXPECT_TRUE(testsupport::PumpUntil(
+            [&] { return unit->GetParamOr("AnalogueSlot0InCapture", false); }))
             << "the frame thread's change never reached the parameter";
     }
     VFakeDeviceNetX1DDefinitions.Release();

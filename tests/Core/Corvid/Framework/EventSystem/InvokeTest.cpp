@@ -1,8 +1,8 @@
 #include "Core/Corvid/Framework/EventSystem/Invoke.h"
 
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
-#include "EventLoopPump.h"
 #include "lumen/Log.h"
+#include "support/EventLoopPump.h"
 
 #include <QCoreApplication>
 
@@ -112,7 +112,7 @@ TEST(Invoke, ActionsFromOneThreadRunInPostingOrder)
                 Invoke(&manager, [&order, i] { order.push_back(i); });
         });
     worker.join();
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return order.size() == 3; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return order.size() == 3; }));
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 
     // Several workers at once: each one's actions keep their order, none is lost.
@@ -134,7 +134,7 @@ TEST(Invoke, ActionsFromOneThreadRunInPostingOrder)
                            });
             });
     // Deliveries go on while the workers still post.
-    EXPECT_TRUE(EventTest::PumpUntil([&] { return total == kThreads * kPerThread; }))
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return total == kThreads * kPerThread; }))
         << "delivered " << total << " of " << kThreads * kPerThread;
     for (std::thread& w : workers)
         w.join();

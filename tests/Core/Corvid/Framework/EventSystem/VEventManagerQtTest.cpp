@@ -5,8 +5,8 @@
 #include "Core/Corvid/Framework/EventSystem/VDeferredActionEventHandler.h"
 #include "Core/Corvid/Framework/EventSystem/VDestroyableEvent.h"
 #include "Core/Corvid/Framework/EventSystem/VEventHandler.h"
-#include "EventLoopPump.h"
 #include "params/IDestroyable.h"
+#include "support/EventLoopPump.h"
 
 #include <QCoreApplication>
 
@@ -139,7 +139,7 @@ TEST(EventManagerQt, DelayedEventsAreDeliveredInDueOrderAndNeverEarly)
     manager.Post(VNamedEvent("late", 100));
     manager.Post(VNamedEvent("early", 50));
     manager.Post(VNamedEvent("now"));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return delivered.size() == 3; }))
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return delivered.size() == 3; }))
         << "delivered " << delivered.size() << " of 3";
 
     EXPECT_EQ(delivered[0].first, "now");
@@ -161,14 +161,14 @@ TEST(EventManagerQt, DelayedEventsFollowTheMonotonicClockAndShareDueTimes)
     manager.Post(VNamedEvent("first", 5));
     manager.Post(VNamedEvent("second", 5));
     manager.Post(VNamedEvent("third", 5));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return manager.GetDelayedCount() == 3; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return manager.GetDelayedCount() == 3; }));
 
     // The Qt timer fires, but by the manager's clock nothing is due yet.
-    EventTest::PumpFor(30ms);
+    testsupport::PumpFor(30ms);
     EXPECT_TRUE(delivered.empty());
 
     manager.Advance(5ms);
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return delivered.size() == 3; }))
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return delivered.size() == 3; }))
         << "delivered " << delivered.size() << " of 3";
     EXPECT_EQ(delivered, (std::vector<std::string>{"first", "second", "third"}));
 }
@@ -193,7 +193,7 @@ TEST(EventManagerQt, EventPostedWhileHandlingIsDeliveredAfterTheCurrentDelivery)
     manager.RegisterHandlerFor<VNamedEvent>(&recorder);
 
     manager.Post(VNamedEvent("outer"));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return trace.size() == 4; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return trace.size() == 4; }));
     EXPECT_EQ(trace,
               (std::vector<std::string>{"outer begin", "outer end", "inner begin", "inner end"}));
     EXPECT_TRUE(manager.IsIdle());
@@ -221,7 +221,7 @@ TEST(EventManagerQt, NestableEventsAreDeliveredInsideARunningDelivery)
     manager.RegisterHandlerFor<VNamedEvent>(&recorder);
 
     manager.Post(VNamedEvent("outer"));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return trace.size() == 4; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return trace.size() == 4; }));
     EXPECT_EQ(trace, (std::vector<std::string>{"outer begin", "nestable", "outer end", "plain"}));
 }
 
@@ -256,7 +256,7 @@ TEST(EventManagerQt, SendDeliversAtOnceOnlyOnTheEventThreadAndNeverReentrantly)
     std::thread worker([&] { workerResult = manager.Send(VNamedEvent("from worker")); });
     worker.join();
     EXPECT_FALSE(workerResult);
-    EventTest::PumpFor(10ms);
+    testsupport::PumpFor(10ms);
     EXPECT_EQ(trace.size(), 2u);
 }
 
@@ -313,8 +313,8 @@ TEST(EventManagerQt, EventsCanDeclineDeliveryHandleThemselvesOrRepost)
     EXPECT_TRUE(manager.Post(VDeclined()));
     EXPECT_TRUE(manager.Post(VSelfHandled(prepared)));
     EXPECT_TRUE(manager.Post(VRepeating(repeated)));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return repeated == 3 && prepared == 1; }));
-    EventTest::PumpFor(20ms);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return repeated == 3 && prepared == 1; }));
+    testsupport::PumpFor(20ms);
     EXPECT_EQ(repeated, 3) << "reposting must stop when the event says so";
     EXPECT_EQ(prepared, 1);
     EXPECT_EQ(recorder.m_Count, 3) << "only the repeating event reaches the handler";
@@ -347,7 +347,7 @@ TEST(EventManagerQt, RegistrationChangesDuringADeliveryAreSafe)
 
     manager.Post(VNamedEvent("one"));
     manager.Post(VNamedEvent("two"));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return trace.size() == 3; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return trace.size() == 3; }));
     EXPECT_EQ(trace, (std::vector<std::string>{"first one", "first two", "late two"}));
     EXPECT_EQ(manager.GetRegistrationCount(), 2u);
     EXPECT_FALSE(second.IsRegisteredWith(&manager));
@@ -365,7 +365,7 @@ TEST(EventManagerQt, RegistrationChangesDuringADeliveryAreSafe)
             });
         manager.RegisterHandlerFor<VOtherEvent>(&killer);
         manager.Post(VOtherEvent());
-        ASSERT_TRUE(EventTest::PumpUntil([&] { return doomed == nullptr; }));
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return doomed == nullptr; }));
     }
     EXPECT_EQ(manager.GetRegistrationCount(), 2u) << "first and late";
     manager.Post(VOtherEvent());
@@ -398,7 +398,7 @@ TEST(EventManagerQt, DeferredActionsRunThroughTheirHandlerOnTheEventThread)
     std::thread worker(
         [&] { manager.Post(VDeferredActionEvent([&] { ranOn = std::this_thread::get_id(); })); });
     worker.join();
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return ranOn != std::thread::id(); }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return ranOn != std::thread::id(); }));
     EXPECT_EQ(ranOn, std::this_thread::get_id());
 
     // Without its handler a deferred action reaches no one.
@@ -406,7 +406,7 @@ TEST(EventManagerQt, DeferredActionsRunThroughTheirHandlerOnTheEventThread)
     EXPECT_EQ(manager.GetRegistrationCount(), 0u);
     bool ran = false;
     manager.Post(VDeferredActionEvent([&] { ran = true; }));
-    EventTest::PumpFor(10ms);
+    testsupport::PumpFor(10ms);
     EXPECT_FALSE(ran);
 }
 
@@ -425,8 +425,8 @@ TEST(EventManagerQt, DestroyableObjectsAreReleasedOnceOnTheEventThread)
         });
     worker.join();
     EXPECT_EQ(destroyed.load(), 0) << "released before reaching the event thread";
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return destroyed.load() == 1; }));
-    EventTest::PumpFor(10ms);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return destroyed.load() == 1; }));
+    testsupport::PumpFor(10ms);
     EXPECT_EQ(destroyed.load(), 1);
     EXPECT_EQ(destroyedOn, std::this_thread::get_id());
 
@@ -450,7 +450,7 @@ TEST(EventManagerQt, ShutdownInStartUpOrderWithEventsStillQueuedLeaksNothing)
 
     // One delayed event already filed, and more still in the Qt queue.
     manager->Post(VNamedEvent("delayed", 60000));
-    ASSERT_TRUE(EventTest::PumpUntil([&] { return manager->GetDelayedCount() == 1; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return manager->GetDelayedCount() == 1; }));
     std::thread worker(
         [&]
         {

@@ -1,11 +1,18 @@
 // The camera loader: the cameras of an X2D trial and their positions, the file's camera
 // count against its camera list, the bound that keeps every shell port a TCP port, files that
 // cannot be loaded, and synthetic cameras. No socket is opened.
-#include "CameraVariantTestSupport.h"
-
 #include "devices/loading/VTrialLoader.h"
 
+#include "devices/camera/VFakeDeviceCamera.h"
+#include "devices/camera/VFakeDeviceCameraSynth.h"
+#include "devices/camera/VFakeDeviceCameraX2D.h"
+#include "devices/camera/VFakeDeviceCameraX2DParsed.h"
+#include "support/TrialWriters.h"
+#include "support/VManagerFixture.h"
+
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
 
 #include <memory>
 #include <string>
@@ -13,7 +20,9 @@
 namespace
 {
 
-using namespace variants_test;
+using namespace testsupport;
+
+constexpr std::uint32_t kLoopback = 0x7F000001u; // 127.0.0.1, host order
 
 /// A device that does nothing: stands in for the devices already in a manager.
 class VIdleDevice : public IFakeDevice
@@ -28,18 +37,25 @@ std::shared_ptr<VFakeDeviceCamera> CameraAt(const VFakeDeviceManager& manager, u
     return std::dynamic_pointer_cast<VFakeDeviceCamera>(manager.GetDevice(index));
 }
 
-class TrialLoader : public VariantFixture
+/// The camera classes registered, and a manager that opens no socket.
+class TrialLoader : public VManagerFixture
 {
 protected:
+    TrialLoader()
+        : VManagerFixture({&VFakeDeviceCameraX2DDefinitions, &VFakeDeviceCameraX2DParsedDefinitions,
+                           &VFakeDeviceCameraSynthDefinitions})
+    {
+    }
+
     /// A four-camera trial with ids 101 to 104.
     std::string FourCameraTrial()
     {
         const std::string path = m_Temp.File("four.x2d");
-        VTrialLayout layout;
+        VGeneratedTrialLayout layout;
         layout.Frames = 3;
         for (std::uint32_t id = 101; id <= 104; ++id)
-            layout.Cameras.push_back(Record(id, "Zt-M4", 2352, 1728));
-        EXPECT_TRUE(WriteTrial(path, layout));
+            layout.Cameras.push_back(CameraRecord(id, "Zt-M4", 2352, 1728));
+        EXPECT_TRUE(WriteGeneratedTrial(path, layout));
         return path;
     }
 
@@ -78,10 +94,11 @@ TEST_F(TrialLoader, CamerasTakeConsecutivePositionsAfterTheDevicesThere)
 TEST_F(TrialLoader, EveryCameraOfTheFileGetsADeviceWithDefaultsBeyondTheList)
 {
     const std::string path = m_Temp.File("short-list.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(201, "Zt-M1", 1280, 1024), Record(202, "Zt-M1", 1280, 1024)};
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(201, "Zt-M1", 1280, 1024),
+                      CameraRecord(202, "Zt-M1", 1280, 1024)};
     layout.DeviceCount = 4;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
 
     testing::internal::CaptureStdout();
     const bool loaded = m_Loader.AddX2D(*m_Manager, path);
@@ -107,9 +124,9 @@ TEST_F(TrialLoader, EveryCameraOfTheFileGetsADeviceWithDefaultsBeyondTheList)
 TEST_F(TrialLoader, AFileWithoutCamerasLoadsAndMakesNoCamera)
 {
     const std::string path = m_Temp.File("no-cameras.x2d");
-    VTrialLayout layout;
+    VGeneratedTrialLayout layout;
     layout.DeviceCount = 0;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     EXPECT_TRUE(m_Loader.AddX2D(*m_Manager, path));
     EXPECT_EQ(m_Manager->GetDeviceCount(), 0u);
 }

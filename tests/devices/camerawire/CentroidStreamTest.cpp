@@ -4,13 +4,14 @@
 #include "devices/camerawire/PreparedStream.h"
 #include "devices/camerawire/VCentroidStreamWriter.h"
 
-#include "CameraOutputTestSupport.h"
+#include "support/VRecordingSink.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
 
-using namespace camout_test;
+using namespace testsupport;
 
 namespace
 {

@@ -2,12 +2,12 @@
 // a fixture with the camera definition list and a manager that opens no socket.
 #pragma once
 
-#include "BroadcastTestSupport.h"
 #include "devices/VFakeDeviceManager.h"
 #include "devices/camera/VFakeDeviceCamera.h"
 #include "params/IString.h"
 #include "params/ParamAccess.h"
 #include "params/VParamDefinitionList.h"
+#include "support/BroadcastDatagrams.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@
 namespace camera_test
 {
 
-using broadcast_test::Datagram;
+using testsupport::Datagram;
 
 constexpr uint32_t kLocalAddress = 0x7F000001u; // 127.0.0.1, host order
 constexpr uint32_t kHalAddress = 0x7F000001u;   // 127.0.0.1, host order

@@ -5,13 +5,14 @@
 #include "devices/camerawire/PreparedStream.h"
 #include "devices/camerawire/VGreyscaleStreamAssembler.h"
 
-#include "CameraOutputTestSupport.h"
+#include "support/VRecordingSink.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using namespace camout_test;
+using namespace testsupport;
 using CameraData::EncodingMode;
 
 namespace

@@ -20,9 +20,10 @@ constexpr std::uint16_t kDataPort = 6000;
 TEST_F(VariantFixture, DataPort6000GoesTo6000And7000OrTo11000ByProtocol)
 {
     const std::string path = m_Temp.File("ports.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(1, "WREN_VIDEO_VGA", 640, 480), Record(2, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, layout));
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(1, "WREN_VIDEO_VGA", 640, 480),
+                      CameraRecord(2, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
 

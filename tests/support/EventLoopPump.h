@@ -8,7 +8,7 @@
 #include <chrono>
 #include <functional>
 
-namespace EventTest
+namespace testsupport
 {
 
 /// Runs the event loop until `done` holds or `timeout` has passed; returns `done`.
@@ -40,4 +40,4 @@ inline void PumpFor(std::chrono::milliseconds duration)
     PumpUntil([end] { return std::chrono::steady_clock::now() >= end; }, duration * 2);
 }
 
-} // namespace EventTest
+} // namespace testsupport

@@ -2,13 +2,14 @@
 // and parameters into their fixed-width fields.
 #include "devices/camerawire/CameraRecords.h"
 
-#include "CameraOutputTestSupport.h"
+#include "support/VRecordingSink.h"
+#include "support/WireBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-using namespace camout_test;
+using namespace testsupport;
 using CameraData::EncodingMode;
 
 TEST(CameraRecords, CentroidRecordHoldsEightFractionBits)

@@ -1,5 +1,4 @@
-// Helpers for the camera output tests: a sink that keeps every datagram, and little-endian
-// field reads for checking them.
+// A datagram sink that keeps what it is given, for tests of the encoders and sources.
 #pragma once
 
 #include "devices/IDatagramSink.h"
@@ -7,18 +6,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <set>
+#include <utility>
 #include <vector>
 
-namespace camout_test
+namespace testsupport
 {
 
-using Bytes = std::vector<std::uint8_t>;
-
 /// Keeps each datagram as it was handed over; the sends whose 0-based numbers are in
-/// m_FailAt report failure (and are kept out of m_Datagrams).
+/// m_FailAt report failure (and are kept out of m_Datagrams). Used on the sending thread.
 class VRecordingSink : public IDatagramSink
 {
 public:
+    using Bytes = std::vector<std::uint8_t>;
+
     bool Send(const std::uint8_t* bytes, std::size_t length) override
     {
         const std::size_t number = m_Attempts++;
@@ -28,6 +28,7 @@ public:
         return true;
     }
 
+    /// The sizes of the kept datagrams, in order.
     std::vector<std::size_t> Sizes() const
     {
         std::vector<std::size_t> sizes;
@@ -36,25 +37,12 @@ public:
         return sizes;
     }
 
+    /// The kept datagrams; the sink is empty afterwards.
+    std::vector<Bytes> Take() { return std::exchange(m_Datagrams, {}); }
+
     std::vector<Bytes> m_Datagrams;
     std::set<std::size_t> m_FailAt;
     std::size_t m_Attempts = 0;
 };
 
-inline std::uint16_t U16(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint16_t>(bytes.at(offset) | (bytes.at(offset + 1) << 8));
-}
-
-inline std::uint32_t U32(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::uint32_t>(U16(bytes, offset)) |
-           (static_cast<std::uint32_t>(U16(bytes, offset + 2)) << 16);
-}
-
-inline std::int32_t I32(const Bytes& bytes, std::size_t offset)
-{
-    return static_cast<std::int32_t>(U32(bytes, offset));
-}
-
-} // namespace camout_test
+} // namespace testsupport

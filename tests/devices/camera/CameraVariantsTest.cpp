@@ -75,20 +75,21 @@ TEST(CameraVariantRules, TypeNamesAndSensorAreasNameTheModel)
     EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForTypeName(""), "");
 
     // A typed record ignores its sensor.
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "KS2A", 2352, 1728)), "Zt-M1");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "KS2A", 2352, 1728)),
+              "Zt-M1");
     // An untyped record is judged by its sensor: the "CellF" sensor is 2344 × 1728
     // (4050432 pixels); 2336 × 1728 (4036608) is no model's.
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 2352, 1728)), "Zt-M4");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 2344, 1728)), "CellF");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 2336, 1728)), "");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 659, 494)), "Zt-H0");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 1280, 1024)), "Zt-M1");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 2352, 1728)), "Zt-M4");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 2344, 1728)), "CellF");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 2336, 1728)), "");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 659, 494)), "Zt-H0");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 1280, 1024)), "Zt-M1");
     // The area decides, not the orientation; other areas name nothing.
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 1024, 1280)), "Zt-M1");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 1600, 1280)), "");
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 0, 0)), "");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 1024, 1280)), "Zt-M1");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 1600, 1280)), "");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 0, 0)), "");
     // No 32-bit wrap-around: 65536 × 65536 is not an area of 0.
-    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(Record(1, "", 65536, 65536)), "");
+    EXPECT_EQ(VFakeDeviceCameraX2D::DeviceTypeForRecord(CameraRecord(1, "", 65536, 65536)), "");
 }
 
 TEST(CameraVariantRules, SkipLineShowsTheSignedDifference)
@@ -189,12 +190,12 @@ TEST_F(VariantFixture, SyntheticCameraOfModel13IsUnknownAndSendsNothing)
 TEST_F(VariantFixture, TrialCameraTakesItsIdentityFromTheRecord)
 {
     const std::string path = m_Temp.File("identity.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(11, "KS2A", 1280, 1024), Record(12, "", 1280, 1024),
-                      Record(13, "", 2344, 1728), Record(14, "Zt-M4", 2000, 1500),
-                      Record(15, "WREN_VIDEO_VGA", 640, 480)};
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(11, "KS2A", 1280, 1024), CameraRecord(12, "", 1280, 1024),
+                      CameraRecord(13, "", 2344, 1728), CameraRecord(14, "Zt-M4", 2000, 1500),
+                      CameraRecord(15, "WREN_VIDEO_VGA", 640, 480)};
     layout.Rate = 120.0;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
 
@@ -232,9 +233,9 @@ TEST_F(VariantFixture, TrialCameraTakesItsIdentityFromTheRecord)
 TEST_F(VariantFixture, TrialCameraOfAnUnknownTypeWarnsAndSendsNothing)
 {
     const std::string path = m_Temp.File("unknown.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(21, "KS3A", 1600, 1280), Record(22, "", 2336, 1728)};
-    ASSERT_TRUE(WriteTrial(path, layout));
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(21, "KS3A", 1600, 1280), CameraRecord(22, "", 2336, 1728)};
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
 
@@ -274,10 +275,10 @@ TEST_F(VariantFixture, TrialCameraOfAnUnknownTypeWarnsAndSendsNothing)
 TEST_F(VariantFixture, TrialCameraReplaysTheFileByFrameNumber)
 {
     const std::string path = m_Temp.File("replay.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(31, "Zt-M4", 2352, 1728), Record(32, "Zt-M4", 2352, 1728)};
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(31, "Zt-M4", 2352, 1728), CameraRecord(32, "Zt-M4", 2352, 1728)};
     layout.Frames = 10;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, trial, 1u, 1u,
@@ -361,9 +362,9 @@ TEST_F(VariantFixture, TrialCameraReplaysTheFileByFrameNumber)
 TEST_F(VariantFixture, TrialCameraPrintsTheSkipLineForEachJump)
 {
     const std::string path = m_Temp.File("skip.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(41, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, layout));
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(41, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     std::unique_ptr<VUdpReceiver> centroids;
@@ -386,10 +387,10 @@ TEST_F(VariantFixture, TrialCameraPrintsTheSkipLineForEachJump)
 TEST_F(VariantFixture, TrialWithoutFramesSendsTrailersOnly)
 {
     const std::string path = m_Temp.File("empty.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(51, "Zt-M4", 2352, 1728)};
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(51, "Zt-M4", 2352, 1728)};
     layout.Frames = 0;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr) << "a trial without frames opens";
     ASSERT_EQ(trial->GetFrameCount(), 0u);
@@ -420,9 +421,9 @@ TEST_F(VariantFixture, TrialWithoutFramesSendsTrailersOnly)
 TEST_F(VariantFixture, DisconnectReleasesTheSourcesUntilTheNextPortset)
 {
     const std::string path = m_Temp.File("reconnect.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(61, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, layout));
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(61, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     std::unique_ptr<VUdpReceiver> centroids;
@@ -454,9 +455,9 @@ TEST_F(VariantFixture, DisconnectReleasesTheSourcesUntilTheNextPortset)
 TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
 {
     const std::string path = m_Temp.File("race.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(71, "Zt-M4", 2352, 1728)};
-    ASSERT_TRUE(WriteTrial(path, layout));
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(71, "Zt-M4", 2352, 1728)};
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     auto camera = VFakeDevice::Create<VFakeDeviceCameraX2D>(*m_Manager, VX2DHolder::Open(path), 0u,
                                                             1u, htonl(kLoopback), htonl(kLoopback));
     VUdpReceiver sink;
@@ -507,11 +508,11 @@ TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
 TEST_F(VariantFixture, ParsedCameraReplaysThePreparedStreams)
 {
     const std::string path = m_Temp.File("parsed.x2d");
-    VTrialLayout layout;
-    layout.Cameras = {Record(81, "", 1280, 1024), Record(82, "", 2344, 1728),
-                      Record(83, "KS3A", 1600, 1280)};
+    VGeneratedTrialLayout layout;
+    layout.Cameras = {CameraRecord(81, "", 1280, 1024), CameraRecord(82, "", 2344, 1728),
+                      CameraRecord(83, "KS3A", 1600, 1280)};
     layout.Frames = 5;
-    ASSERT_TRUE(WriteTrial(path, layout));
+    ASSERT_TRUE(WriteGeneratedTrial(path, layout));
     const std::shared_ptr<VX2DHolder> trial = VX2DHolder::Open(path);
     ASSERT_NE(trial, nullptr);
     testing::internal::CaptureStdout();
