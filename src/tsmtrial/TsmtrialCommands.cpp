@@ -1,7 +1,7 @@
 #include "tsmtrial/TsmtrialCommands.h"
 
 #include "cli/CommandLine.h"
-#include "tsmtrial/CameraModels.h"
+#include "devices/cameramodels/CameraModelTable.h"
 #include "tsmtrial/TrialFile.h"
 #include "tsmtrial/TrialReport.h"
 #include "tsmtrial/NumberText.h"
@@ -115,7 +115,7 @@ void Declare(CLI::App& app, VArguments& a)
     app.footer("The kind of a file follows from its extension (.x2d, .x1d) unless --kind is "
                "given.\nExit status: 0 success (diff: equal), 1 a file or frame could not be "
                "read or written (diff: the trials differ), 2 bad arguments.\nCamera models: " +
-               CameraModelLabels() + ".");
+               CameraModelTable::OfferedTypesText() + ".");
 
     CLI::App* info = app.add_subcommand(
         "info", "header of a trial: version, devices, frames, formats, cameras or source sets, "

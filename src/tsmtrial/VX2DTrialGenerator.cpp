@@ -3,8 +3,8 @@
 #include "FileIO/ByteCodec.h"
 #include "FileIO/DefaultFormats.h"
 #include "FileIO/VCentroidDatum.h"
+#include "devices/cameramodels/CameraModelTable.h"
 #include "timecode/VTimecode.h"
-#include "tsmtrial/CameraModels.h"
 #include "tsmtrial/TrialOutputFile.h"
 #include "tsmtrial/NumberText.h"
 #include "tsmtrial/VSeededRandom.h"
@@ -204,10 +204,10 @@ bool VX2DTrialGenerator::Validate(const VX2DGeneratorSettings& settings, std::st
         error = "The number of markers must lie between 0 and " + std::to_string(kMaxMarkers) + ".";
         return false;
     }
-    if (FindCameraModel(settings.Model) == nullptr)
+    if (CameraModelTable::FindOffered(settings.Model) == nullptr)
     {
         error = "Unknown camera model \"" + settings.Model +
-                "\"; known models: " + CameraModelLabels() + ".";
+                "\"; known models: " + CameraModelTable::OfferedTypesText() + ".";
         return false;
     }
     if (settings.Version < 1 || settings.Version > 3)
@@ -231,7 +231,7 @@ VX2DTrialGenerator::VX2DTrialGenerator(const VX2DGeneratorSettings& settings) : 
     m_Settings.Markers = std::min(m_Settings.Markers, kMaxMarkers);
     m_Settings.Rate =
         std::isfinite(m_Settings.Rate) ? std::clamp(m_Settings.Rate, kMinRate, kMaxRate) : 100.0;
-    if (FindCameraModel(m_Settings.Model) == nullptr)
+    if (CameraModelTable::FindOffered(m_Settings.Model) == nullptr)
     {
         m_Settings.Model = "Zt-M4";
     }
@@ -243,9 +243,9 @@ VX2DTrialGenerator::~VX2DTrialGenerator() = default;
 
 void VX2DTrialGenerator::BuildScene()
 {
-    const VCameraModel& model = *FindCameraModel(m_Settings.Model);
-    const double width = model.SensorWidth;
-    const double height = model.SensorHeight;
+    const VCameraModel& model = *CameraModelTable::FindOffered(m_Settings.Model);
+    const double width = model.m_SensorWidth;
+    const double height = model.m_SensorHeight;
 
     VSeededRandom markerRandom(VSeededRandom::Derive(m_Settings.Seed, kMarkerStream));
     m_Markers.resize(m_Settings.Markers);
@@ -290,16 +290,17 @@ void VX2DTrialGenerator::BuildScene()
         camera.CentreY = height / 2.0;
 
         CameraInfoRecord record;
-        record.SensorWidth = model.SensorWidth;
-        record.SensorHeight = model.SensorHeight;
+        record.SensorWidth = static_cast<std::uint32_t>(model.m_SensorWidth);
+        record.SensorHeight = static_cast<std::uint32_t>(model.m_SensorHeight);
         record.CameraId = c + 1;
-        record.TypeName = model.Label;
+        record.TypeName = model.m_DeviceType;
         record.CameraValue = camera.Focal;
         m_Cameras.push_back(record);
     }
 
     const VDataFormatInfo format =
-        DefaultFormats::MakeCentroids(model.SensorWidth, model.SensorHeight);
+        DefaultFormats::MakeCentroids(static_cast<std::uint32_t>(model.m_SensorWidth),
+                                      static_cast<std::uint32_t>(model.m_SensorHeight));
     m_ScaleX = FieldScale(format, VCentroidDatum::kKeyX);
     m_ScaleY = FieldScale(format, VCentroidDatum::kKeyY);
     m_ScaleRadius = FieldScale(format, VCentroidDatum::kKeyRadius);

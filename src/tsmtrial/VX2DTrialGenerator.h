@@ -22,7 +22,7 @@ struct VX2DGeneratorSettings
     /// System frame rate in Hz.
     double Rate = 100.0;
     std::uint32_t Markers = 10;
-    /// A camera model label (CameraModels.h), used as every camera's TypeName.
+    /// A camera model label (CameraModelTable.h), used as every camera's TypeName.
     std::string Model = "Zt-M4";
     /// "HH:MM:SS:FF" (";" separators for drop-frame); empty writes no start timecode. The
     /// standard and sub-frames per frame follow from Rate.

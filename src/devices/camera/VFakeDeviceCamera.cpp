@@ -21,29 +21,6 @@ namespace
 
 // ---- definitions -----------------------------------------------------------
 
-/// The camera models offered as "DeviceType" options, in option order.
-constexpr const char* kDeviceTypeOptions[] = {"Zt-H1",
-                                              "Zt-H0",
-                                              "Zt-M1",
-                                              "Zt-M4",
-                                              "Zt-K1",
-                                              "Zt-K2",
-                                              "Zt-K4",
-                                              "Zt-L2",
-                                              "Zt-L4",
-                                              "CellA",
-                                              "CellB",
-                                              "CellC",
-                                              "CellD",
-                                              "CellE",
-                                              "CellF",
-                                              "CellG",
-                                              "WREN_MOCAP_VGA",
-                                              "WREN_VIDEO_VGA",
-                                              "WREN_2_MOCAP_1MP",
-                                              "WREN_2_VIDEO_1MP",
-                                              "WREN_2_VIDEO_1MP_C"};
-
 constexpr const char* kDefaultDeviceType = "Zt-M4";
 
 using ShellArguments::ReadWholeNumber;
@@ -70,7 +47,7 @@ bool VFakeDeviceCamera::AddCameraDefinitions(IParamDefinitionList& list)
     // filled by the caller, who gave it to us writable, so the base's entry is
     // ours to extend.
     auto* deviceType = const_cast<IParamDefinition*>(list.FindDefinition("DeviceType"));
-    for (const char* option : kDeviceTypeOptions)
+    for (const char* option : CameraModelTable::GetOfferedTypes())
         add.AddOption<std::string>(deviceType, option, option);
     if (deviceType == nullptr || !SetDefaultValue<std::string>(*deviceType, kDefaultDeviceType))
         add.Fail();

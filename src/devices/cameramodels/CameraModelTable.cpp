@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace
 {
@@ -36,6 +37,29 @@ constexpr std::array<VCameraModel, 24> kModels = {{
     {"WREN_2_MOCAP_VGA",     2, false, true, false, "CMV2000", 1024, 1024, 128, 128, 8,  8},
 }};
 // clang-format on
+
+/// The models offered as "DeviceType" options, in option order.
+constexpr const char* kOfferedTypes[] = {"Zt-H1",
+                                         "Zt-H0",
+                                         "Zt-M1",
+                                         "Zt-M4",
+                                         "Zt-K1",
+                                         "Zt-K2",
+                                         "Zt-K4",
+                                         "Zt-L2",
+                                         "Zt-L4",
+                                         "CellA",
+                                         "CellB",
+                                         "CellC",
+                                         "CellD",
+                                         "CellE",
+                                         "CellF",
+                                         "CellG",
+                                         "WREN_MOCAP_VGA",
+                                         "WREN_VIDEO_VGA",
+                                         "WREN_2_MOCAP_1MP",
+                                         "WREN_2_VIDEO_1MP",
+                                         "WREN_2_VIDEO_1MP_C"};
 
 /// A sensor size that names a device type when a trial file gives no type.
 struct VSensorAreaRule
@@ -74,6 +98,31 @@ VCameraModel CameraModelTable::Lookup(std::string_view deviceType)
 {
     const VCameraModel* model = Find(deviceType);
     return model != nullptr ? *model : VCameraModel{};
+}
+
+std::span<const char* const> CameraModelTable::GetOfferedTypes()
+{
+    return kOfferedTypes;
+}
+
+const VCameraModel* CameraModelTable::FindOffered(std::string_view deviceType)
+{
+    const auto offered =
+        std::find_if(std::begin(kOfferedTypes), std::end(kOfferedTypes),
+                     [deviceType](const char* type) { return deviceType == type; });
+    return offered != std::end(kOfferedTypes) ? Find(deviceType) : nullptr;
+}
+
+std::string CameraModelTable::OfferedTypesText()
+{
+    std::string text;
+    for (const char* type : kOfferedTypes)
+    {
+        if (!text.empty())
+            text += ", ";
+        text += type;
+    }
+    return text;
 }
 
 const char* CameraModelTable::DeviceTypeForSensorArea(uint32_t width, uint32_t height)

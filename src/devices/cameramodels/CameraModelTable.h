@@ -1,11 +1,13 @@
 // The camera models: for each device-type label the values of the eleven
-// model-dependent camera parameters, and the sensor-size rule that names a model
-// when a trial file records only the sensor.
+// model-dependent camera parameters, the types a camera offers as "DeviceType" options,
+// and the sensor-size rule that names a model when a trial file records only the sensor.
+// Shared by the camera device and by tsmtrial.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 /// One row of the model table: a device-type label and what a camera of that type
@@ -53,6 +55,16 @@ public:
     /// The row of `deviceType`, or the empty model (0, false, "") when the table
     /// has none; the returned label is then empty as well.
     static VCameraModel Lookup(std::string_view deviceType);
+
+    /// The 21 device types a camera offers as its "DeviceType" options, in option order
+    /// (every table row but "Zt-M4x", "WREN_2_VIDEO_VGA" and "WREN_2_MOCAP_VGA").
+    static std::span<const char* const> GetOfferedTypes();
+
+    /// The row of `deviceType` when it is one of the offered types, else null.
+    static const VCameraModel* FindOffered(std::string_view deviceType);
+
+    /// The offered types in option order, separated by ", ", for messages.
+    static std::string OfferedTypesText();
 
     /// The device type that a trial file's camera record stands for when it names
     /// no type but only its sensor, judged by the sensor area width × height:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -48,6 +49,26 @@ TEST(CameraModelTable, HoldsTwentyFourDistinctRowsCoveringEveryOfferedType)
     // The three rows without an option.
     for (const char* type : {"Zt-M4x", "WREN_2_VIDEO_VGA", "WREN_2_MOCAP_VGA"})
         EXPECT_NE(CameraModelTable::Find(type), nullptr) << type;
+}
+
+TEST(CameraModelTable, OffersTheOptionTypesInOrderAndOnlyThose)
+{
+    // The camera's "DeviceType" options and tsmtrial's --model take this list.
+    const auto offered = CameraModelTable::GetOfferedTypes();
+    ASSERT_EQ(offered.size(), std::size(kOfferedTypes));
+    for (size_t i = 0; i < offered.size(); ++i)
+        EXPECT_STREQ(offered[i], kOfferedTypes[i]) << i;
+    const VCameraModel* m4 = CameraModelTable::FindOffered("Zt-M4");
+    ASSERT_NE(m4, nullptr);
+    EXPECT_EQ(m4, CameraModelTable::Find("Zt-M4"));
+    // Rows without an option, unknown and wrongly cased types are not offered.
+    for (const char* type :
+         {"Zt-M4x", "WREN_2_VIDEO_VGA", "WREN_2_MOCAP_VGA", "Zt-M9", "zt-m4", ""})
+        EXPECT_EQ(CameraModelTable::FindOffered(type), nullptr) << type;
+    const std::string text = CameraModelTable::OfferedTypesText();
+    EXPECT_EQ(text.rfind("Zt-H1, Zt-H0, Zt-M1, Zt-M4, ", 0), 0u) << text;
+    EXPECT_TRUE(text.ends_with(", WREN_2_VIDEO_1MP, WREN_2_VIDEO_1MP_C")) << text;
+    EXPECT_EQ(text.find("Zt-M4x"), std::string::npos) << text;
 }
 
 TEST(CameraModelTable, RowsCarryTheirModelsValues)
