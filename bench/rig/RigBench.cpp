@@ -9,9 +9,14 @@
 // taken as on time) has a 99th percentile under 1 ms.
 //
 // Usage: tsm_bench_rig [seconds per run, default 4] [greyscale|centroids|both, default both]
-//                      [RATE MARKERS CAMERAS: one run of that configuration only]
+//                      [RATE MARKERS CAMERAS: one run of that configuration only] [sync]
 //   greyscale: the cameras' default settings (centroid and greyscale streams);
-//   centroids: "GreyMode" and "CoordMode" "none", so the greyscale stream is trailers only.
+//   centroids: "GreyMode" and "CoordMode" "none", so the greyscale stream is trailers only;
+//   sync: every run also carries two sync units (VSyncUnitLoad: an X1D unit replaying 64
+//   channels at 3000 Hz and a synthetic unit at 180 kHz), which must deliver every frame too.
+#include "DatagramBatch.h"
+#include "SyncUnitLoad.h"
+
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
 #include "devices/VFakeDeviceManager.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
@@ -133,15 +138,9 @@ public:
     uint64_t GetBytes() const { return m_Bytes; }
 
 private:
-    static constexpr unsigned kBatch = 64;
-    static constexpr size_t kMaxDatagram = 2048;
-
     void Run()
     {
-        std::vector<uint8_t> buffers(kBatch * kMaxDatagram);
-        std::vector<uint8_t> controls(kBatch * 64);
-        std::vector<iovec> vectors(kBatch);
-        std::vector<mmsghdr> messages(kBatch);
+        VDatagramBatch batch;
         while (!m_Stop.load())
         {
             pollfd descriptors[2] = {{m_Centroids.GetHandle(), POLLIN, 0},
@@ -152,24 +151,13 @@ private:
             {
                 if ((descriptors[which].revents & POLLIN) == 0)
                     continue;
-                for (unsigned i = 0; i < kBatch; ++i)
-                {
-                    vectors[i] = {buffers.data() + i * kMaxDatagram, kMaxDatagram};
-                    messages[i] = {};
-                    messages[i].msg_hdr.msg_iov = &vectors[i];
-                    messages[i].msg_hdr.msg_iovlen = 1;
-                    messages[i].msg_hdr.msg_control = controls.data() + i * 64;
-                    messages[i].msg_hdr.msg_controllen = 64;
-                }
-                const int count = ::recvmmsg(descriptors[which].fd, messages.data(), kBatch,
-                                             MSG_DONTWAIT, nullptr);
-                for (int i = 0; i < count; ++i)
+                const unsigned count = batch.Receive(descriptors[which].fd);
+                for (unsigned i = 0; i < count; ++i)
                 {
                     ++m_Datagrams;
-                    m_Bytes += messages[i].msg_len;
+                    m_Bytes += batch.Length(i);
                     if (which == 0)
-                        Record(buffers.data() + i * kMaxDatagram, messages[i].msg_len,
-                               messages[i].msg_hdr);
+                        Record(batch.Data(i), batch.Length(i), batch.Header(i));
                 }
             }
         }
@@ -236,9 +224,10 @@ struct VRunResult
     std::string m_Failure;
 };
 
-/// Runs `cameras` cameras of a trial with `markers` markers at `rate` for `seconds`.
+/// Runs `cameras` cameras of a trial with `markers` markers at `rate` for `seconds`, with the
+/// sync units of VSyncUnitLoad replaying `analogueTrial` when it is not empty.
 VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t cameras, double rate,
-                  double seconds, bool greyscale)
+                  double seconds, bool greyscale, const std::string& analogueTrial)
 {
     VRunResult result;
     VTimestampedSocket centroidPort(0);
@@ -283,8 +272,12 @@ VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t ca
         ids.push_back(camera->GetDeviceId());
     }
 
+    VSyncUnitLoad syncUnits;
+    if (!analogueTrial.empty() && !syncUnits.Add(*manager, analogueTrial, result.m_Failure))
+        return result;
     VHostReceiver receiver(centroidPort, *greyscalePort);
     receiver.Start();
+    syncUnits.Start();
     const auto rateWords = SplitFrameRate(rate);
     const std::vector<uint8_t> master =
         EncodeBroadcastWords(MasterWords(ids[0], false, rateWords.value_or(VBroadcastFrameRate{})));
@@ -295,6 +288,7 @@ VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t ca
     RunLoopFor(warmUp + seconds + 0.2);
     manager.reset();
     receiver.Stop();
+    syncUnits.Stop();
 
     // The master's trailers give the release times; every camera's give the frame numbers.
     std::map<uint32_t, std::vector<const VTrailerArrival*>> byDevice;
@@ -364,8 +358,10 @@ VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t ca
     }
     result.m_CentroidsPerFrame =
         cameraFrames > 0 ? static_cast<double>(centroids) / static_cast<double>(cameraFrames) : 0.0;
-    result.m_MBitPerSecond =
-        static_cast<double>(receiver.GetBytes()) * 8.0 / (warmUp + seconds + 0.2) / 1e6;
+    result.m_MBitPerSecond = static_cast<double>(receiver.GetBytes() + syncUnits.GetBytes()) * 8.0 /
+                             (warmUp + seconds + 0.2) / 1e6;
+    if (failure.empty() && !analogueTrial.empty())
+        failure = syncUnits.Check(firstFrame, lastFrame);
     if (failure.empty() && std::fabs(result.m_RateOffPercent) > 0.5)
         failure = "frame rate off";
     if (failure.empty() && result.m_P99Us >= 1000.0)
@@ -380,6 +376,9 @@ VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t ca
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    const bool withSyncUnits = argc > 1 && std::string(argv[argc - 1]) == "sync";
+    if (withSyncUnits)
+        --argc;
     const double seconds = argc > 1 ? std::atof(argv[1]) : 4.0;
     const std::string modes = argc > 2 ? argv[2] : "both";
     // One configuration only: rate, markers, cameras.
@@ -394,7 +393,7 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: %s [seconds per run, below 5] [greyscale|centroids|both] "
-                     "[RATE MARKERS CAMERAS]\n",
+                     "[RATE MARKERS CAMERAS] [sync]\n",
                      argv[0]);
         return 1;
     }
@@ -406,6 +405,25 @@ int main(int argc, char** argv)
     if (::mkdtemp(folderPattern) == nullptr)
         return 1;
     const std::filesystem::path folder = folderPattern;
+    std::string analogueTrial;
+    if (withSyncUnits)
+    {
+        analogueTrial = (folder / "rig-analogue.x1d").string();
+        std::string error;
+        if (!VSyncUnitLoad::RegisterClasses() ||
+            !VSyncUnitLoad::WriteTrial(analogueTrial, kTrialFrames, error))
+        {
+            std::fprintf(stderr, "cannot prepare the sync units: %s\n", error.c_str());
+            return 1;
+        }
+        double x1dNs = 0.0;
+        double synthNs = 0.0;
+        VSyncUnitLoad::TimeSources(2000, analogueTrial, x1dNs, synthNs);
+        std::printf("Sync units beside the cameras: X1D unit 64 channels at 3000 Hz (30 instants "
+                    "a frame, %.1f us a frame), synthetic unit 1 channel at 180 kHz (1800 "
+                    "instants a frame, %.1f us a frame).\n",
+                    x1dNs / 1000.0, synthNs / 1000.0);
+    }
 
     std::vector<bool> greyscaleModes;
     if (modes != "centroids")
@@ -452,7 +470,7 @@ int main(int argc, char** argv)
                         }
                     }
                     const VRunResult result =
-                        RunRig(events, trial, cameras, rate, seconds, greyscale);
+                        RunRig(events, trial, cameras, rate, seconds, greyscale, analogueTrial);
                     std::printf("%-10s %6.0f %8u %8u %11.1f %10.0f %10.0f %9.3f %8.1f  %s\n",
                                 greyscale ? "cent+grey" : "centroids", rate, markers, cameras,
                                 result.m_CentroidsPerFrame, result.m_P99Us, result.m_MaxUs,
@@ -471,5 +489,7 @@ int main(int argc, char** argv)
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     VFakeDeviceCameraX2DDefinitions.Release();
+    if (withSyncUnits)
+        VSyncUnitLoad::ReleaseClasses();
     return 0;
 }
