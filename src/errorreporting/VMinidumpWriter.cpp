@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <vector>
@@ -445,9 +446,8 @@ private:
                 const std::size_t got = m_Process.ReadMemory(at, chunk.data(), want);
                 // Untouched memory reads as zeros: it is left as a hole of the file, which
                 // reads back as zeros too, instead of being written out.
-                const bool zeros =
-                    std::all_of(chunk.begin(), chunk.begin() + static_cast<long>(got),
-                                [](std::uint8_t byte) { return byte == 0; });
+                const bool zeros = got > 0 && chunk[0] == 0 &&
+                                   std::memcmp(chunk.data(), chunk.data() + 1, got - 1) == 0;
                 if (got > 0 && !zeros && !WriteAt(m_End, chunk.data(), got))
                     m_Failed = true;
                 m_End += got;

@@ -6,13 +6,15 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <string.h>
 #include <sys/wait.h>
 
 VMinidumpFile::VMinidumpFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    m_Bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    m_Bytes.resize(in ? static_cast<std::size_t>(in.tellg()) : 0);
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(m_Bytes.data()), static_cast<std::streamsize>(m_Bytes.size()));
     if (m_Bytes.size() < 32 || LittleEndian::LoadU32(m_Bytes.data()) != 0x504D444D)
         return;
     const std::uint32_t count = LittleEndian::LoadU32(m_Bytes.data() + 8);
@@ -58,7 +60,7 @@ std::u16string VMinidumpFile::AsUtf16(const std::vector<std::uint8_t>& bytes)
 
 bool VMinidumpFile::Contains(const std::string& text) const
 {
-    return std::search(m_Bytes.begin(), m_Bytes.end(), text.begin(), text.end()) != m_Bytes.end();
+    return memmem(m_Bytes.data(), m_Bytes.size(), text.data(), text.size()) != nullptr;
 }
 
 std::vector<std::string> Obj2YamlStreamTypes(const std::string& path, int* exitCode,
