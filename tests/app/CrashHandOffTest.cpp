@@ -1,8 +1,8 @@
 // tsmCL's crash hand-off with the real reporter: each fault that "-crash" can raise ends in
 // a minidump that LLDB opens at tsmCL's own crash function; a reporter that is missing or
 // fails leaves tsmCL to the signal's default action.
-#include "MinidumpFile.h"
-#include "ReporterOutput.h"
+#include "support/MinidumpFile.h"
+#include "support/ReporterOutput.h"
 #include "support/VChildProcess.h"
 #include "support/VTempDir.h"
 
@@ -18,6 +18,8 @@
 #include <sstream>
 
 using namespace std::chrono_literals;
+using testsupport::Obj2YamlStreamTypes;
+using testsupport::ReadNotSentInformation;
 using testsupport::VChildProcess;
 using testsupport::VTempDir;
 namespace fs = std::filesystem;

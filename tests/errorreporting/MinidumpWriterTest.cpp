@@ -1,6 +1,6 @@
 // Minidumps of a live process: every thread, the streams in order, the crash, the comments,
 // and full memory only when asked for.
-#include "MinidumpFile.h"
+#include "support/MinidumpFile.h"
 #include "VReportTarget.h"
 
 #include "errorreporting/VMinidumpWriter.h"
@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 #include <set>
+
+using testsupport::Obj2YamlStreamTypes;
+using testsupport::VMinidumpFile;
 
 namespace
 {

@@ -1,7 +1,7 @@
 // The real ZELErrorReporting: every failure message, the headless and unattended runs, and
 // uploads to a real FTP server on loopback.
-#include "MinidumpFile.h"
-#include "ReporterOutput.h"
+#include "support/MinidumpFile.h"
+#include "support/ReporterOutput.h"
 #include "VReportTarget.h"
 
 #include "errorreporting/VDumpUploader.h"
@@ -19,7 +19,11 @@
 #include <iterator>
 
 using namespace std::chrono_literals;
+using testsupport::IsIncidentId;
+using testsupport::Obj2YamlStreamTypes;
+using testsupport::ReadNotSentInformation;
 using testsupport::VChildProcess;
+using testsupport::VMinidumpFile;
 using testsupport::VTempDir;
 namespace fs = std::filesystem;
 

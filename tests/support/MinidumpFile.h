@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+namespace testsupport
+{
+
 /// The streams of one minidump, in directory order. Test thread only.
 class VMinidumpFile
 {
@@ -34,3 +37,5 @@ private:
 /// code and error output through the two pointers when given.
 std::vector<std::string> Obj2YamlStreamTypes(const std::string& path, int* exitCode = nullptr,
                                              std::string* errors = nullptr);
+
+} // namespace testsupport

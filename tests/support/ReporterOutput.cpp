@@ -1,7 +1,10 @@
-#include "ReporterOutput.h"
+#include "support/ReporterOutput.h"
 
 #include <algorithm>
 #include <cctype>
+
+namespace testsupport
+{
 
 namespace
 {
@@ -46,3 +49,5 @@ bool ReadNotSentInformation(std::string_view errors, std::string_view baseName,
     incidentId = std::string(incident);
     return true;
 }
+
+} // namespace testsupport

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+namespace testsupport
+{
+
 /// Whether `text` is an incident ID of `baseName`: the name, "-", eight digits, "-", six digits.
 bool IsIncidentId(std::string_view text, std::string_view baseName);
 
@@ -12,3 +15,5 @@ bool IsIncidentId(std::string_view text, std::string_view baseName);
 /// the reporter's error output `errors`. False when it does not.
 bool ReadNotSentInformation(std::string_view errors, std::string_view baseName,
                             std::string& dumpPath, std::string& incidentId);
+
+} // namespace testsupport

@@ -1,4 +1,4 @@
-#include "MinidumpFile.h"
+#include "support/MinidumpFile.h"
 
 #include "FileIO/ByteCodec.h"
 
@@ -8,6 +8,9 @@
 #include <fstream>
 #include <string.h>
 #include <sys/wait.h>
+
+namespace testsupport
+{
 
 VMinidumpFile::VMinidumpFile(const std::string& path)
 {
@@ -91,3 +94,5 @@ std::vector<std::string> Obj2YamlStreamTypes(const std::string& path, int* exitC
         *errors = types.empty() ? output : std::string();
     return types;
 }
+
+} // namespace testsupport
