@@ -46,7 +46,8 @@ VFakeDeviceManager::VFakeDeviceManager(VEventManagerQt* eventManager, uint32_t l
                                        uint32_t halAddress, VFakeDeviceManagerOptions options)
     : VBroadcastReceiver(localAddress, halAddress), m_EventManager(eventManager),
       m_DeviceServices(std::move(options.m_DeviceServices)),
-      m_DeviceLoader(std::move(options.m_DeviceLoader))
+      m_DeviceLoader(std::move(options.m_DeviceLoader)),
+      m_StreamClientFactory(std::move(options.m_StreamClientFactory))
 {
     if (options.m_OpenReceiver)
         Start(BROADCAST_CMD_PORT);
@@ -69,7 +70,7 @@ VFakeDeviceManager::~VFakeDeviceManager()
     for (const std::shared_ptr<IFakeDevice>& device : devices)
         device->Retire();
 
-    std::vector<std::shared_ptr<VFakeZtCGClient>> streamClients;
+    std::vector<std::shared_ptr<IStreamClient>> streamClients;
     {
         std::lock_guard lock(m_Lock);
         streamClients.swap(m_StreamClients);
@@ -115,6 +116,12 @@ uint32_t VFakeDeviceManager::GetStreamClientCount() const
     return static_cast<uint32_t>(m_StreamClients.size());
 }
 
+std::shared_ptr<IStreamClient> VFakeDeviceManager::GetStreamClient(uint32_t index) const
+{
+    std::lock_guard lock(m_Lock);
+    return index < m_StreamClients.size() ? m_StreamClients[index] : nullptr;
+}
+
 uint32_t VFakeDeviceManager::AddDevice(std::shared_ptr<IFakeDevice> device)
 {
     if (device == nullptr)
@@ -146,6 +153,16 @@ bool VFakeDeviceManager::AddSyntheticSyncUnit()
 {
     std::lock_guard lock(m_Lock);
     return m_DeviceLoader != nullptr && m_DeviceLoader->AddSyntheticSyncUnit(*this);
+}
+
+std::shared_ptr<IStreamClient> VFakeDeviceManager::AddStreamClient()
+{
+    std::lock_guard lock(m_Lock);
+    std::shared_ptr<IStreamClient> client =
+        m_StreamClientFactory ? m_StreamClientFactory() : nullptr;
+    if (client != nullptr)
+        m_StreamClients.push_back(client);
+    return client;
 }
 
 std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size_t length)
@@ -238,6 +255,9 @@ void VFakeDeviceManager::TickOthers(IFakeDevice* source)
         if (device.get() != source)
             device->OnMasterTick();
     }
-    // The stream clients are handed the source's current frame once they exist
-    // (VFakeZtCGClient::OnFrameSent).
+    if (source == nullptr)
+        return;
+    const uint32_t frame = source->GetCurrentFrameNumber();
+    for (const std::shared_ptr<IStreamClient>& client : m_StreamClients)
+        client->OnFrameSent(frame);
 }

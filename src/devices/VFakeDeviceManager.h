@@ -5,18 +5,19 @@
 #include "devices/IDeviceLoader.h"
 #include "devices/IDeviceServices.h"
 #include "devices/IFakeDevice.h"
+#include "devices/IStreamClient.h"
 #include "devices/VBroadcastReceiver.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 class VEventManagerQt;
-class VFakeZtCGClient;
 
 /// How a device manager is set up beyond its addresses.
 struct VFakeDeviceManagerOptions
@@ -30,6 +31,9 @@ struct VFakeDeviceManagerOptions
     /// Creates the devices of trial files and synthetic devices for AddX1D, AddX2D,
     /// AddSyntheticCamera and AddSyntheticSyncUnit; null: those create nothing.
     std::shared_ptr<IDeviceLoader> m_DeviceLoader;
+    /// Makes the latency stream client that AddStreamClient appends; empty: AddStreamClient
+    /// makes none. Called on the main thread, with the manager's lock held.
+    std::function<std::shared_ptr<IStreamClient>()> m_StreamClientFactory;
 };
 
 /// Owns every simulated device of a run (in creation order, which is also the
@@ -72,6 +76,8 @@ public:
     /// The device at zero-based position `index`, or null when there is none.
     std::shared_ptr<IFakeDevice> GetDevice(uint32_t index) const;
     uint32_t GetStreamClientCount() const;
+    /// The stream client at zero-based position `index`, or null when there is none.
+    std::shared_ptr<IStreamClient> GetStreamClient(uint32_t index) const;
 
     /// Appends `device` (ignored when null) and returns its 1-based position,
     /// which also fixes its identity (see the device loaders); 0 for null.
@@ -85,6 +91,10 @@ public:
     bool AddX2D(const std::string& path);
     bool AddSyntheticCamera(uint32_t model);
     bool AddSyntheticSyncUnit();
+    /// Makes one latency stream client through the options' factory and appends it to the
+    /// stream-client list (stream clients take no position); returns it, or null (nothing
+    /// appended) without a factory or when the factory made none. Main thread.
+    std::shared_ptr<IStreamClient> AddStreamClient();
 
     /// Logs the command and hands it to every device (see the class comment).
     /// Also called directly by a master device for its local sync broadcast.
@@ -98,7 +108,9 @@ public:
 
     /// A master's frame clock has produced a frame: every other device, in list
     /// order, produces its next one (IFakeDevice::OnMasterTick; devices that are
-    /// not connected skip it). Called on `source`'s sync thread.
+    /// not connected skip it); then every stream client, in list order, is handed
+    /// `source`'s current frame number (IStreamClient::OnFrameSent). Called on
+    /// `source`'s sync thread.
     void OnSyncTick(IFakeDevice* source);
     /// As OnSyncTick, but gives up (false, nothing ticked) when `abandon` becomes
     /// true while waiting for the lock.
@@ -123,10 +135,11 @@ private:
     VEventManagerQt* const m_EventManager;
     const std::shared_ptr<IDeviceServices> m_DeviceServices;
     const std::shared_ptr<IDeviceLoader> m_DeviceLoader;
+    const std::function<std::shared_ptr<IStreamClient>()> m_StreamClientFactory;
 
     /// Guards m_Devices and m_StreamClients; held across dispatch and ticks.
     /// Taken before any device lock.
     mutable std::recursive_mutex m_Lock;
     std::vector<std::shared_ptr<IFakeDevice>> m_Devices;
-    std::vector<std::shared_ptr<VFakeZtCGClient>> m_StreamClients;
+    std::vector<std::shared_ptr<IStreamClient>> m_StreamClients;
 };

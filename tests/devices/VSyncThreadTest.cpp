@@ -118,6 +118,53 @@ TEST_F(DeviceFixture, OnSyncTickHasEveryOtherConnectedDeviceProduceItsNextFrame)
     EXPECT_EQ(offline->FrameCount(), 0u) << "a device that is not connected produces nothing";
 }
 
+TEST_F(DeviceFixture, OnSyncTickHandsTheSourcesFrameToEveryStreamClientInListOrder)
+{
+    /// Notes each frame number it is handed, with its own tag, in one shared log.
+    struct VRecordingStreamClient final : IStreamClient
+    {
+        VRecordingStreamClient(std::vector<std::string>& log, char tag) : m_Log(log), m_Tag(tag) {}
+        void OnFrameSent(uint32_t frame) override
+        {
+            m_Log.push_back(m_Tag + std::to_string(frame));
+        }
+        std::vector<std::string>& m_Log;
+        const char m_Tag;
+    };
+    std::vector<std::string> log;
+    char nextTag = 'a';
+    VFakeDeviceManagerOptions options;
+    options.m_OpenReceiver = false;
+    options.m_StreamClientFactory = [&]
+    { return std::make_shared<VRecordingStreamClient>(log, nextTag++); };
+    VFakeDeviceManager manager(&m_Events, htonl(kLocalAddress), htonl(kHalAddress), options);
+    const std::shared_ptr<IStreamClient> first = manager.AddStreamClient();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(manager.AddStreamClient(), nullptr);
+    EXPECT_EQ(manager.GetStreamClientCount(), 2u);
+    EXPECT_EQ(manager.GetStreamClient(0), first);
+    EXPECT_EQ(manager.GetDeviceCount(), 0u) << "stream clients take no position";
+
+    auto source = AddDeviceTo(manager, 1);
+    auto other = AddDeviceTo(manager, 2);
+    ASSERT_TRUE(Connect(*source));
+    ASSERT_TRUE(Connect(*other));
+    const std::vector<uint8_t> sync = Datagram({0x00010001, 41});
+    manager.OnBroadcastCommand(sync.data(), sync.size());
+    // The master produces its frame, then ticks the others: the clients get its number.
+    for (int frame = 0; frame < 2; ++frame)
+    {
+        source->OnMasterTick();
+        manager.OnSyncTick(source.get());
+    }
+    EXPECT_EQ(log, (std::vector<std::string>{"a41", "b41", "a42", "b42"}));
+    EXPECT_EQ(other->GetCurrentFrameNumber(), 42u);
+
+    // Without a factory there is no stream client to add.
+    EXPECT_EQ(m_Manager->AddStreamClient(), nullptr);
+    EXPECT_EQ(m_Manager->GetStreamClientCount(), 0u);
+}
+
 TEST_F(DeviceFixture, MasterThenFrameNumberSyncsEveryConnectedDevice)
 {
     auto unit = AddDevice(0x02000001u, 2);
