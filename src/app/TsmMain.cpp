@@ -3,6 +3,7 @@
 #include "app/CrashFaults.h"
 #include "app/OwnAddress.h"
 #include "app/VArgParser.h"
+#include "app/VLatencyMonitor.h"
 #include "app/VQuitOnSignal.h"
 #include "Core/Corvid/Framework/EventSystem/VDeferredActionEventHandler.h"
 #include "Core/Corvid/Framework/EventSystem/VEventManagerQt.h"
@@ -16,6 +17,7 @@
 #include "devices/VFakeDeviceManager.h"
 #include "net/VNetAddress.h"
 #include "params/ParamAccess.h"
+#include "streamclient/VFakeZtCGClient.h"
 
 #include <QCoreApplication>
 
@@ -35,7 +37,7 @@ constexpr int kExitRejected = 1;
 const char* const kUsage = "Usage : tsm [-localip <local_ip_address>] [-halip <hal_ip_address>] "
                            "[-x1d <trial.x1d>] [-x2d <trial.x2d>]";
 
-/// The five options of the command line, with their defaults.
+/// The five options of the command line, and our "-latency" after them, with their defaults.
 struct VTsmOptions
 {
     std::string m_LocalIp;
@@ -43,6 +45,7 @@ struct VTsmOptions
     std::string m_X1D;
     std::string m_X2D;
     bool m_Crash = false;
+    std::string m_Latency;
 
     void Declare(VArgParser& parser)
     {
@@ -51,6 +54,7 @@ struct VTsmOptions
         parser.AddText("-x1d", "X1D File to run", &m_X1D);
         parser.AddText("-x2d", "X2D File to run", &m_X2D);
         parser.AddFlag("-crash", "trigger a crash", &m_Crash);
+        parser.AddText("-latency", "Latency stream <host:port> (an addition)", &m_Latency);
     }
 };
 
@@ -172,6 +176,16 @@ int RunTsmCL(int argc, char* argv[])
         std::printf("%s", kUsage);
         return kExitRejected;
     }
+    std::string latencyHost;
+    int32_t latencyPort = 0;
+    if (!options.m_Latency.empty() &&
+        !ParseLatencyTarget(options.m_Latency, latencyHost, latencyPort))
+    {
+        std::fprintf(stderr, "Unknown latency stream %s (expected <host>:<port>)\n",
+                     options.m_Latency.c_str());
+        std::printf("%s", kUsage);
+        return kExitRejected;
+    }
     if (options.m_X1D.empty() && options.m_X2D.empty())
     {
         std::printf("%s", kUsage);
@@ -187,6 +201,9 @@ int RunTsmCL(int argc, char* argv[])
     managerOptions.m_DeviceServices = std::make_shared<VDeviceConnectionServices>();
     // The devices of the trial files are made by the trial loader.
     managerOptions.m_DeviceLoader = std::make_shared<VTrialLoader>();
+    // "-latency" adds the latency stream client.
+    managerOptions.m_StreamClientFactory = [events = eventManager.get()]
+    { return std::make_shared<VFakeZtCGClient>(events); };
     auto manager =
         std::make_unique<VFakeDeviceManager>(eventManager.get(), localAddress.GetNetworkOrder(),
                                              halAddress.GetNetworkOrder(), managerOptions);
@@ -201,11 +218,21 @@ int RunTsmCL(int argc, char* argv[])
         std::printf("X2D     : %s\n", options.m_X2D.c_str());
         manager->AddX2D(options.m_X2D);
     }
+    std::unique_ptr<VLatencyMonitor> latency;
+    if (!options.m_Latency.empty())
+    {
+        std::printf("Latency : %s:%d\n", latencyHost.c_str(), latencyPort);
+        latency = VLatencyMonitor::Start(*manager, latencyHost, latencyPort);
+    }
     std::printf("Press Ctrl-C to quit\n\n\n");
 
     ConnectEveryDevice(*manager);
 
     const int result = application.exec();
+
+    if (latency != nullptr)
+        std::printf("%s\n", latency->Finish().c_str());
+    latency.reset();
 
     // The manager stops every device thread, so nothing posts any more when the
     // event system goes.

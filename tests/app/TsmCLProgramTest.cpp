@@ -105,6 +105,18 @@ TEST(TsmCLProgram, RejectsBadAddressesOnStandardError)
     EXPECT_EQ(both.Stderr(), "Unknown local IP address y\n");
 }
 
+TEST(TsmCLProgram, TheLatencyOptionOfOursNeedsAHostAndAPort)
+{
+    for (const std::string bad : {"7010", "localhost:", ":7010", "h:0", "h:65536", "h:70x", "h:+1"})
+    {
+        VChildProcess child;
+        RunToEnd(child, {"-x2d", "t.x2d", "-localip", "127.0.0.1", "-latency", bad});
+        EXPECT_EQ(child.ExitCode(), 1) << bad;
+        EXPECT_EQ(child.Stderr(), "Unknown latency stream " + bad + " (expected <host>:<port>)\n");
+        EXPECT_EQ(child.Stdout(), kBanner + kUsage) << "nothing starts";
+    }
+}
+
 TEST(TsmCLProgram, HelpListsEveryOptionAndExitsZero)
 {
     for (const char* help : {"-?", "--help"})
@@ -115,12 +127,18 @@ TEST(TsmCLProgram, HelpListsEveryOptionAndExitsZero)
         const std::string& out = child.Stdout();
         EXPECT_EQ(out.rfind(kBanner, 0), 0u) << out;
         EXPECT_EQ(out.find("Local IP: "), std::string::npos) << "help ends the program";
-        for (const char* line : {"-localip  string  Local IP address  [default: \"\"]",
-                                 "-halip    string  HAL IP address    [default: \"\"]",
-                                 "-x1d      string  X1D File to run   [default: \"\"]",
-                                 "-x2d      string  X2D File to run   [default: \"\"]",
-                                 "-crash    bool    trigger a crash   [default: false]"})
+        // The five options, then ours; the help column is as wide as our option's text.
+        const std::string pad(24, ' ');
+        for (const std::string& line :
+             {"  -localip  string  Local IP address  " + pad + "[default: \"\"]\n",
+              "  -halip    string  HAL IP address    " + pad + "[default: \"\"]\n",
+              "  -x1d      string  X1D File to run   " + pad + "[default: \"\"]\n",
+              "  -x2d      string  X2D File to run   " + pad + "[default: \"\"]\n",
+              "  -crash    bool    trigger a crash   " + pad + "[default: false]\n",
+              std::string("  -latency  string  Latency stream <host:port> (an addition)  "
+                          "[default: \"\"]\n")})
             EXPECT_NE(out.find(line), std::string::npos) << line << " missing in\n" << out;
+        EXPECT_LT(out.find("-crash"), out.find("-latency")) << "ours after the five";
     }
 }
 
