@@ -5,14 +5,11 @@
 #include "VReportTarget.h"
 
 #include "errorreporting/VDumpUploader.h"
+#include "support/LoopbackPort.h"
 #include "support/VChildProcess.h"
 #include "support/VTempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -100,20 +97,6 @@ private:
     VChildProcess m_Process;
     int m_Port = 0;
 };
-
-/// A loopback port where nothing listens.
-int ClosedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 } // namespace
 
@@ -254,7 +237,8 @@ TEST(ReporterProgram, AFailedUploadIsReportedAndTheDumpKept)
         std::string m_Failure; // empty: no failure message before the information
     };
     const std::vector<VCase> cases = {
-        {{"ZEL_REPORT_ANSWER=send", "ZEL_CRASH_SERVER=127.0.0.1:" + std::to_string(ClosedPort())},
+        {{"ZEL_REPORT_ANSWER=send",
+          "ZEL_CRASH_SERVER=127.0.0.1:" + std::to_string(testsupport::FreeLoopbackTcpPort())},
          "Unable to access the ZEL FTP site."},
         {{"ZEL_REPORT_ANSWER=send"}, "Unable to access the ZEL FTP site."},
         {{"ZEL_REPORT_ANSWER=send", "ZEL_CRASH_SERVER=" + readOnly.GetAddress()},
@@ -301,7 +285,9 @@ TEST(DumpUploader, TheFileArrivesByteForByte)
     EXPECT_EQ(server.Commands(), "TYPE I\n") << "a binary transfer";
 
     // A refused login counts as no FTP site.
-    EXPECT_EQ(UploadDump(ParseCrashServer("127.0.0.1:" + std::to_string(ClosedPort())), local, "x")
+    EXPECT_EQ(UploadDump(ParseCrashServer("127.0.0.1:" +
+                                          std::to_string(testsupport::FreeLoopbackTcpPort())),
+                         local, "x")
                   .m_Result,
               EUploadResult::NoFtpSite);
 }
