@@ -167,6 +167,14 @@ void DeclareRunOptions(CLI::App& run, VRunOptions& o)
         "where broadcast commands go (default 8666)");
     AddValue(run, "--shell-port-base", Word(o.ShellPortBase, 0, 0xFFFF), "N",
              "a shell listens on N + position (default 9000)");
+    AddValue(
+        run, "--serve-stream",
+        [&o](const std::string& text) { return ParsePort(text, o.ServeStream.emplace()); }, "PORT",
+        "serve the host's data stream on TCP PORT of the HAL address: a frame information "
+        "item for each frame once every device has delivered it, for tsmCL -latency");
+    AddValue(run, "--stream-delay", Word(o.StreamDelayMs, 0, 60000), "MS",
+             "hold each frame information item back by MS milliseconds, to check a latency "
+             "measurement against a known latency (default 0)");
     run.footer("Acts as the capture host (the HAL): finds the devices from their AWAKE and ALIVE "
                "datagrams, configures each over its shell (a sync unit's analogue card too: "
                "\"samplerate\", \"anactl -a on\", \"capture on\"), starts the rig and receives "

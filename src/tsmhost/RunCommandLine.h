@@ -36,6 +36,9 @@ struct VRunOptions
     double AnalogueRate = 1000.0;
     std::uint32_t AnaloguePrescaler = 3;
     std::uint32_t AnalogueDivisor = 45000;
+    /// --serve-stream PORT: serve the host's data stream (frame information) there.
+    std::optional<std::uint16_t> ServeStream;
+    std::uint32_t StreamDelayMs = 0; ///< --stream-delay MS before each frame information
 };
 
 /// A prescaler and divisor of the sync unit's 135 MHz sample clock for a sample rate of `hertz`:

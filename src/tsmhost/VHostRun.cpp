@@ -2,6 +2,7 @@
 
 #include "tsmhost/BroadcastEncoder.h"
 #include "tsmhost/DiscoveryDatagram.h"
+#include "tsmhost/VStreamServe.h"
 
 #include "app/OwnAddress.h"
 #include "devices/BroadcastCommand.h"
@@ -96,6 +97,8 @@ int VHostRun::Run()
 {
     m_Live = !m_Options.Json && isatty(fileno(m_Out)) != 0;
     const VNetAddress hal = m_Options.Hal.value_or(ResolveOwnAddress());
+    // Outlives the session, whose receive thread tells it the frames.
+    VStreamServe stream;
     VHostSession session(MakeSettings(m_Options, hal));
     VRunSummary summary;
     summary.Hal = hal;
@@ -108,6 +111,16 @@ int VHostRun::Run()
     }
     std::fprintf(m_Err, "tsmhost: HAL %s, listening for devices on UDP port %u\n",
                  hal.ToString().c_str(), m_Options.DiscoveryPort);
+    if (m_Options.ServeStream &&
+        !stream.Start(hal, *m_Options.ServeStream,
+                      std::chrono::milliseconds(m_Options.StreamDelayMs), error))
+    {
+        std::fprintf(m_Err, "tsmhost: %s\n", error.c_str());
+        session.Stop();
+        return ExitCannotStart;
+    }
+    if (stream.IsServing())
+        std::fprintf(m_Err, "tsmhost: serving the data stream on %s\n", stream.GetWhere().c_str());
 
     std::string reason;
     if (!Discover(session, reason))
@@ -159,6 +172,11 @@ int VHostRun::Run()
         session.SetRecorder(&recorder);
     }
 
+    if (stream.IsServing())
+    {
+        stream.BeginStreaming(m_Rate, devices);
+        session.SetFrameListener(&stream);
+    }
     session.SetStreaming(true);
     if (!SendSync(session, true))
     {
@@ -181,6 +199,9 @@ int VHostRun::Run()
             std::fprintf(m_Err, "tsmhost: %s\n", summary.RecordError.c_str());
         summary.RecordCounts = recorder.GetCounts();
     }
+    session.SetFrameListener(nullptr);
+    if (stream.IsServing())
+        std::fprintf(m_Err, "tsmhost: %s\n", stream.Describe().c_str());
     return Finish(session, summary);
 }
 

@@ -2,6 +2,7 @@
 
 #include "tsmhost/BroadcastEncoder.h"
 #include "tsmhost/DiscoveryDatagram.h"
+#include "tsmhost/IHostFrameListener.h"
 #include "tsmhost/StatusDatagramDecoder.h"
 #include "tsmhost/SyncUnitStreamDecoder.h"
 #include "tsmhost/VFrameRecorder.h"
@@ -118,6 +119,7 @@ void VHostSession::Stop()
         if (m_ActiveShell != nullptr)
             m_ActiveShell->Interrupt();
         m_Recorder = nullptr;
+        m_FrameListener = nullptr;
     }
     m_ControlWake.notify_all();
     if (m_ControlThread)
@@ -217,6 +219,12 @@ void VHostSession::SetRecorder(VFrameRecorder* recorder)
 {
     std::lock_guard<std::mutex> lock(m_Lock);
     m_Recorder = recorder;
+}
+
+void VHostSession::SetFrameListener(IHostFrameListener* listener)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_FrameListener = listener;
 }
 
 std::vector<VHostDevice> VHostSession::GetDevices() const
@@ -527,6 +535,8 @@ void VHostSession::OnCameraFrame(std::size_t slot, EStreamRole role, VCameraStre
     stream.Segments += frame.Segments.size();
     stream.Edges += frame.Edges.size();
     NoteFrameTime(device);
+    if (m_FrameListener != nullptr && role == EStreamRole::Primary)
+        m_FrameListener->OnDeviceFrame(device.Id, frame.Trailer.FrameNumber);
     if (m_Recorder != nullptr)
         m_Recorder->AddStreamFrame(device.Id, role != EStreamRole::Primary, frame);
 }
@@ -546,6 +556,8 @@ void VHostSession::OnTimecode(VHostDevice& device, const std::uint8_t* data, std
     device.LastTimecode = timecode.Format();
     CheckTimecodeAdvance(device, timecode);
     NoteFrameTime(device);
+    if (m_FrameListener != nullptr)
+        m_FrameListener->OnDeviceFrame(device.Id, timecode.FrameNumber);
 }
 
 void VHostSession::CheckTimecodeAdvance(VHostDevice& device, const VTimecodeDatagram& timecode)
@@ -594,6 +606,8 @@ void VHostSession::OnAnalogue(VHostDevice& device, std::size_t slot, EStreamRole
     }
     stream.Sequence.OnFrame(trailer.FrameNumber, trailer.PreviousFrame);
     NoteFrameTime(device);
+    if (m_FrameListener != nullptr)
+        m_FrameListener->OnDeviceFrame(device.Id, trailer.FrameNumber);
     const std::string inconsistent = CheckAnalogueTrailer(trailer);
     if (!inconsistent.empty())
     {

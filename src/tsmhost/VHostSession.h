@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+class IHostFrameListener;
 class VFrameRecorder;
 class VFunctionThread;
 class VShellClient;
@@ -130,6 +131,8 @@ public:
     /// recording). It must outlive its use:
     /// clear it (null) before closing the recorder.
     void SetRecorder(VFrameRecorder* recorder);
+    /// Every device's frames are also told to `listener` (null: to none); the same rule.
+    void SetFrameListener(IHostFrameListener* listener);
 
     /// Copies of every device, in the order first heard.
     std::vector<VHostDevice> GetDevices() const;
@@ -195,6 +198,7 @@ private:
     std::deque<std::string> m_Events;
     VHostCounters m_Counters;
     VFrameRecorder* m_Recorder = nullptr;
+    IHostFrameListener* m_FrameListener = nullptr;
     bool m_Streaming = false;
     Clock::time_point m_LastNewDevice{};
     std::deque<std::size_t> m_ControlQueue;
