@@ -443,11 +443,16 @@ private:
             {
                 const std::size_t want = static_cast<std::size_t>(
                     std::min<std::uint64_t>(chunk.size(), mapping->m_End - at));
-                const std::size_t got = m_Process.ReadMemory(at, chunk.data(), want);
-                // Untouched memory reads as zeros: it is left as a hole of the file, which
-                // reads back as zeros too, instead of being written out.
-                const bool zeros = got > 0 && chunk[0] == 0 &&
-                                   std::memcmp(chunk.data(), chunk.data() + 1, got - 1) == 0;
+                // Anonymous memory that was never written is not even read: reading would
+                // make the process map it.
+                const bool untouched = mapping->m_Inode == 0 && !m_Process.HasPagesIn(at, want);
+                const std::size_t got =
+                    untouched ? want : m_Process.ReadMemory(at, chunk.data(), want);
+                // Memory that reads as zeros is left as a hole of the file, which reads back
+                // as zeros too, instead of being written out.
+                const bool zeros =
+                    untouched || (got > 0 && chunk[0] == 0 &&
+                                  std::memcmp(chunk.data(), chunk.data() + 1, got - 1) == 0);
                 if (got > 0 && !zeros && !WriteAt(m_End, chunk.data(), got))
                     m_Failed = true;
                 m_End += got;

@@ -80,6 +80,8 @@ VTracedProcess::~VTracedProcess()
     Detach();
     if (m_MemoryFd >= 0)
         close(m_MemoryFd);
+    if (m_PageMapFd >= 0)
+        close(m_PageMapFd);
 }
 
 bool VTracedProcess::Seize(pid_t tid)
@@ -155,9 +157,29 @@ bool VTracedProcess::OpenMemory()
 {
     if (m_MemoryFd >= 0)
         return true;
-    const std::string path = "/proc/" + std::to_string(m_Pid) + "/mem";
-    m_MemoryFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string folder = "/proc/" + std::to_string(m_Pid);
+    m_MemoryFd = open((folder + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_MemoryFd >= 0)
+        m_PageMapFd = open((folder + "/pagemap").c_str(), O_RDONLY | O_CLOEXEC);
     return m_MemoryFd >= 0;
+}
+
+bool VTracedProcess::HasPagesIn(std::uint64_t address, std::size_t size) const
+{
+    constexpr std::uint64_t Present = 1ull << 63;
+    constexpr std::uint64_t Swapped = 1ull << 62;
+    if (m_PageMapFd < 0 || size == 0)
+        return true;
+    const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    const std::uint64_t first = address / page;
+    const std::uint64_t last = (address + size - 1) / page;
+    std::vector<std::uint64_t> entries(last - first + 1);
+    const std::size_t bytes = entries.size() * sizeof(std::uint64_t);
+    if (pread(m_PageMapFd, entries.data(), bytes, static_cast<off_t>(first * 8)) !=
+        static_cast<ssize_t>(bytes))
+        return true;
+    return std::any_of(entries.begin(), entries.end(),
+                       [](std::uint64_t entry) { return (entry & (Present | Swapped)) != 0; });
 }
 
 void VTracedProcess::Detach()

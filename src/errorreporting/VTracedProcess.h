@@ -51,6 +51,11 @@ public:
     /// fewer when the range reaches unreadable memory.
     std::size_t ReadMemory(std::uint64_t address, void* out, std::size_t size) const;
 
+    /// Whether any page of [`address`, `address` + `size`) is in memory or swapped out,
+    /// asked of /proc/<pid>/pagemap without touching the pages; true when that cannot be told.
+    /// An anonymous page that is neither has never been written and reads as zeros.
+    bool HasPagesIn(std::uint64_t address, std::size_t size) const;
+
     /// The contents of /proc/<pid>/<name> ("maps", "status", "cmdline", "auxv"); empty when
     /// it cannot be read.
     std::string ReadProcFile(const char* name) const;
@@ -66,5 +71,6 @@ private:
     pid_t m_Pid;
     bool m_Attached = false;
     int m_MemoryFd = -1;
+    int m_PageMapFd = -1; // opened with the memory; -1 when not readable
     std::vector<VTracedThread> m_Threads;
 };

@@ -114,7 +114,7 @@ TEST(MinidumpWriter, WritesEveryThreadTheCrashAndTheStreamsInOrder)
         EXPECT_EQ(LittleEndian::LoadU32(entry + 40), 1232u) << "AMD64 context";
     }
     EXPECT_EQ(dumped, TasksOf(target.GetPid()));
-    EXPECT_EQ(dumped.size(), 3u);
+    EXPECT_GE(dumped.size(), 3u) << "the target's own three (a sanitizer may add more)";
 
     // The crash: SIGSEGV on the main thread at the recorded address.
     const std::vector<std::uint8_t> exception = dump.GetStream(kException);
@@ -158,7 +158,7 @@ TEST(MinidumpWriter, FullMemoryOnlyWhenAskedAndNoCrashWithoutTheExceptionArgumen
     const std::vector<std::uint32_t> types = normal.GetTypes();
     EXPECT_EQ(std::count(types.begin(), types.end(), kException), 0);
     EXPECT_EQ(std::count(types.begin(), types.end(), kMemory64List), 0);
-    EXPECT_FALSE(normal.Contains(marker));
+    EXPECT_FALSE(normal.ReadMemory(target.GetHeapMarkerAddress(), marker.size()));
     const std::vector<std::uint8_t> comments = normal.GetStream(kCommentA);
     EXPECT_EQ(std::string(comments.begin(), comments.end()),
               std::string("stopped while idle") + '\0');
@@ -171,7 +171,9 @@ TEST(MinidumpWriter, FullMemoryOnlyWhenAskedAndNoCrashWithoutTheExceptionArgumen
     const VMinidumpFile full(fullPath);
     ASSERT_TRUE(full.IsValid());
     EXPECT_EQ(full.GetTypes().back(), kMemory64List);
-    EXPECT_TRUE(full.Contains(marker));
+    const auto heap = full.ReadMemory(target.GetHeapMarkerAddress(), marker.size());
+    ASSERT_TRUE(heap);
+    EXPECT_EQ(std::string(heap->begin(), heap->end()), marker);
     // The 64-bit memory list: its ranges follow one another in the data that starts at its
     // base, and the data ends the file.
     const std::vector<std::uint8_t> list = full.GetStream(kMemory64List);
@@ -181,7 +183,7 @@ TEST(MinidumpWriter, FullMemoryOnlyWhenAskedAndNoCrashWithoutTheExceptionArgumen
     std::uint64_t end = LittleEndian::LoadU64(list.data() + 8);
     for (std::uint64_t i = 0; i < count; ++i)
         end += LittleEndian::LoadU64(list.data() + 16 + 16 * i + 8);
-    EXPECT_EQ(end, full.GetBytes().size());
+    EXPECT_EQ(end, full.GetSize());
 }
 
 TEST(MinidumpWriter, RefusesACrashRecordThatIsNotOne)
@@ -215,7 +217,7 @@ TEST(TracedProcess, AttachingToWhatCannotBeTracedFails)
     ASSERT_TRUE(target.IsRunning());
     VTracedProcess first(target.GetPid());
     ASSERT_TRUE(first.Attach());
-    EXPECT_EQ(first.GetThreads().size(), 3u);
+    EXPECT_EQ(first.GetThreads().size(), TasksOf(target.GetPid()).size());
     VTracedProcess second(target.GetPid());
     EXPECT_FALSE(second.Attach());
 }

@@ -26,7 +26,6 @@ constexpr char kReversedMarker[] = "rekram-paeh-tegrat-troper-mst";
     prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
     std::string reversed(kReversedMarker);
     auto* heap = new std::string(reversed.rbegin(), reversed.rend());
-    (void)heap;
 
     for (int i = 0; i < 2; ++i)
         std::thread(
@@ -52,7 +51,8 @@ constexpr char kReversedMarker[] = "rekram-paeh-tegrat-troper-mst";
     g_TargetRecord.m_HasFloatState = 1;
     g_TargetRecord.m_Magic = VCrashRecord::MagicValue;
 
-    (void)!write(readyFd, "r", 1);
+    const auto marker = reinterpret_cast<std::uint64_t>(heap->data());
+    (void)!write(readyFd, &marker, sizeof(marker));
     for (;;)
         pause();
 }
@@ -84,8 +84,8 @@ VReportTarget::VReportTarget()
     }
     m_Pid = child;
     pollfd entry = {ready[0], POLLIN, 0};
-    char byte = 0;
-    if (poll(&entry, 1, 10000) != 1 || read(ready[0], &byte, 1) != 1)
+    if (poll(&entry, 1, 10000) != 1 ||
+        read(ready[0], &m_HeapMarker, sizeof(m_HeapMarker)) != sizeof(m_HeapMarker))
     {
         kill(m_Pid, SIGKILL);
         waitpid(m_Pid, nullptr, 0);

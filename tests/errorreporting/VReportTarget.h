@@ -26,9 +26,12 @@ public:
     pid_t GetPid() const { return m_Pid; }
     /// Where its crash record lies (fork keeps the test's addresses).
     std::uint64_t GetRecordAddress() const;
+    /// Where HeapMarker() lies in the target's memory.
+    std::uint64_t GetHeapMarkerAddress() const { return m_HeapMarker; }
     /// The thread named by the record: the child's main thread.
     std::uint32_t GetCrashedThreadId() const { return static_cast<std::uint32_t>(m_Pid); }
 
 private:
     pid_t m_Pid = -1;
+    std::uint64_t m_HeapMarker = 0;
 };

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string.h>
 #include <sys/wait.h>
 
@@ -14,26 +17,45 @@ namespace testsupport
 
 VMinidumpFile::VMinidumpFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    m_Bytes.resize(in ? static_cast<std::size_t>(in.tellg()) : 0);
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(m_Bytes.data()), static_cast<std::streamsize>(m_Bytes.size()));
-    if (m_Bytes.size() < 32 || LittleEndian::LoadU32(m_Bytes.data()) != 0x504D444D)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info
+    {
+    };
+    if (fd < 0 || fstat(fd, &info) != 0 || info.st_size < 32)
+    {
+        if (fd >= 0)
+            close(fd);
         return;
-    const std::uint32_t count = LittleEndian::LoadU32(m_Bytes.data() + 8);
-    const std::uint32_t directory = LittleEndian::LoadU32(m_Bytes.data() + 12);
-    if (directory + 12ull * count > m_Bytes.size())
+    }
+    void* mapping =
+        mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (mapping == MAP_FAILED)
+        return;
+    m_Bytes = static_cast<const std::uint8_t*>(mapping);
+    m_Size = static_cast<std::size_t>(info.st_size);
+    if (LittleEndian::LoadU32(m_Bytes) != 0x504D444D)
+        return;
+    const std::uint32_t count = LittleEndian::LoadU32(m_Bytes + 8);
+    const std::uint32_t directory = LittleEndian::LoadU32(m_Bytes + 12);
+    if (directory + 12ull * count > m_Size)
         return;
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        const std::uint8_t* entry = m_Bytes.data() + directory + 12 * i;
+        const std::uint8_t* entry = m_Bytes + directory + 12 * i;
         const std::uint32_t size = LittleEndian::LoadU32(entry + 4);
         const std::uint32_t rva = LittleEndian::LoadU32(entry + 8);
-        if (static_cast<std::uint64_t>(rva) + size > m_Bytes.size())
+        if (static_cast<std::uint64_t>(rva) + size > m_Size)
             return;
         m_Directory.push_back({LittleEndian::LoadU32(entry), {rva, size}});
     }
     m_Valid = true;
+}
+
+VMinidumpFile::~VMinidumpFile()
+{
+    if (m_Bytes != nullptr)
+        munmap(const_cast<std::uint8_t*>(m_Bytes), m_Size);
 }
 
 std::vector<std::uint32_t> VMinidumpFile::GetTypes() const
@@ -48,8 +70,7 @@ std::vector<std::uint8_t> VMinidumpFile::GetStream(std::uint32_t type) const
 {
     for (const auto& [streamType, location] : m_Directory)
         if (streamType == type)
-            return {m_Bytes.begin() + location.first,
-                    m_Bytes.begin() + location.first + location.second};
+            return {m_Bytes + location.first, m_Bytes + location.first + location.second};
     return {};
 }
 
@@ -63,7 +84,38 @@ std::u16string VMinidumpFile::AsUtf16(const std::vector<std::uint8_t>& bytes)
 
 bool VMinidumpFile::Contains(const std::string& text) const
 {
-    return memmem(m_Bytes.data(), m_Bytes.size(), text.data(), text.size()) != nullptr;
+    return m_Bytes != nullptr && memmem(m_Bytes, m_Size, text.data(), text.size()) != nullptr;
+}
+
+std::optional<std::vector<std::uint8_t>> VMinidumpFile::ReadMemory(std::uint64_t address,
+                                                                   std::size_t size) const
+{
+    const auto take = [&](std::uint64_t start, std::uint64_t length,
+                          std::uint64_t offset) -> std::optional<std::vector<std::uint8_t>>
+    {
+        if (address < start || address + size > start + length || offset + length > m_Size)
+            return std::nullopt;
+        const std::uint8_t* from = m_Bytes + offset + (address - start);
+        return std::vector<std::uint8_t>(from, from + size);
+    };
+    const std::vector<std::uint8_t> list = GetStream(5);
+    for (std::size_t at = 4; list.size() >= 4 && at + 16 <= list.size(); at += 16)
+        if (auto bytes = take(LittleEndian::LoadU64(list.data() + at),
+                              LittleEndian::LoadU32(list.data() + at + 8),
+                              LittleEndian::LoadU32(list.data() + at + 12)))
+            return bytes;
+    const std::vector<std::uint8_t> list64 = GetStream(9);
+    if (list64.size() < 16)
+        return std::nullopt;
+    std::uint64_t offset = LittleEndian::LoadU64(list64.data() + 8);
+    for (std::size_t at = 16; at + 16 <= list64.size(); at += 16)
+    {
+        const std::uint64_t length = LittleEndian::LoadU64(list64.data() + at + 8);
+        if (auto bytes = take(LittleEndian::LoadU64(list64.data() + at), length, offset))
+            return bytes;
+        offset += length;
+    }
+    return std::nullopt;
 }
 
 std::vector<std::string> Obj2YamlStreamTypes(const std::string& path, int* exitCode,
