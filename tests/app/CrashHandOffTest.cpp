@@ -120,6 +120,9 @@ TEST(CrashHandOff, EveryFaultEndsInADumpThatLldbOpensAtTheCrashFunction)
         EXPECT_EQ(child.ExitCode(), 1);
         EXPECT_EQ(child.Stdout(), kBanner + "Crashing\n");
         EXPECT_EQ(child.Stderr().find("Unknown local IP address"), std::string::npos);
+        // In sanitizer builds the fault is the hand-off's, not a report of the sanitizers.
+        EXPECT_EQ(child.Stderr().find("runtime error:"), std::string::npos) << child.Stderr();
+        EXPECT_EQ(child.Stderr().find("Sanitizer"), std::string::npos) << child.Stderr();
         EXPECT_EQ(ReadAll(log), "Application crash - generating error report...\n");
 
         std::string dump;
