@@ -52,8 +52,9 @@ private:
     };
 
     bool IsComplete(const std::set<std::uint32_t>& delivered) const;
-    /// Gives up old frames, forgets silent devices and collects what is complete now.
-    void Sweep(std::vector<std::uint32_t>& complete);
+    /// Forgets silent devices, gives up old frames and collects what is complete now that
+    /// frame `delivered` arrived.
+    void Sweep(std::uint32_t delivered, std::vector<std::uint32_t>& complete);
 
     const Sink m_Sink;
     mutable std::mutex m_Lock; // guards everything below
