@@ -231,7 +231,7 @@ int RunTsmCL(int argc, char* argv[])
     const int result = application.exec();
 
     if (latency != nullptr)
-        std::printf("%s\n", latency->Finish().c_str());
+        std::printf("%s\n", latency->Finish(stderr).c_str());
     latency.reset();
 
     // The manager stops every device thread, so nothing posts any more when the

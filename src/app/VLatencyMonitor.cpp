@@ -56,12 +56,14 @@ void VLatencyMonitor::Reconnect()
         SetParamValue<bool>(*params, "Connected", true, true);
 }
 
-std::string VLatencyMonitor::Finish()
+std::string VLatencyMonitor::Finish(std::FILE* err)
 {
     m_Retry->stop();
     IParamList& params = *m_Client->GetParamList();
     // Disconnecting first stops the histogram, so the file and the line agree.
     SetParamValue<bool>(params, "Connected", false, true);
-    SetParamValue<bool>(params, "Export", true, true);
+    const std::string file = GetParamValueOr<std::string>(params, "File", "");
+    if (!m_Client->ExportLatency(file))
+        std::fprintf(err, "tsmCL: could not write the latency histogram to %s\n", file.c_str());
     return FormatLatencySummary(m_Client->GetHistogram());
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,7 @@ bool ParseLatencyTarget(const std::string& text, std::string& host, int32_t& por
 /// Creates the manager's stream client, points it at a host and port and sets "Connected"
 /// true; then, once a second, sets "Connected" true again when a refused or lost connection
 /// has made it false, so tsmCL may start before its host. Finish exports the histogram to the
-/// client's "File" and prints the one summary line.
+/// client's "File" and gives the one summary line.
 ///
 /// Threading contract: main thread only (the timer runs on its event loop). The manager must
 /// outlive the monitor. Not copyable.
@@ -35,9 +36,10 @@ public:
     static std::unique_ptr<VLatencyMonitor> Start(VFakeDeviceManager& manager,
                                                   const std::string& host, int32_t port);
 
-    /// Stops trying again, exports the histogram through "Export" and returns the summary
-    /// line (no line end). Call once, before the manager goes.
-    std::string Finish();
+    /// Stops trying again, disconnects, exports the histogram to "File" (a file that cannot
+    /// be written is reported on `err`) and returns the summary line (no line end). Call once,
+    /// before the manager goes.
+    std::string Finish(std::FILE* err);
 
     VFakeZtCGClient& GetClient() const { return *m_Client; }
 

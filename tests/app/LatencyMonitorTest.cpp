@@ -81,7 +81,17 @@ TEST(LatencyMonitor, TriesAgainOnceASecondUntilTheHostServesThenExportsAtTheEnd)
     const testsupport::VTempDir folder;
     const std::string file = folder.File("latency.csv");
     SetParamValue<std::string>(params, "File", file, true);
-    EXPECT_EQ(monitor->Finish(), "Latency: no frames matched");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(monitor->Finish(stderr), "Latency: no frames matched");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(client.IsStreamConnected());
     EXPECT_EQ(testsupport::ReadText(file), "Latency,Frequency\n");
+
+    // A file that cannot be written is said on standard error.
+    SetParamValue<std::string>(params, "File", folder.File("no/such/folder.csv"), true);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(monitor->Finish(stderr), "Latency: no frames matched");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tsmCL: could not write the latency histogram to " +
+                  folder.File("no/such/folder.csv") + "\n");
 }
