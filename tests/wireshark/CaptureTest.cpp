@@ -3,6 +3,7 @@
 #include "TsharkJson.h"
 
 #include "support/VChildProcess.h"
+#include "tsmhost/HostPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,36 @@ long FileSize(const std::string& path)
 {
     struct stat info = {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+}
+
+/// The ports of this run: the rig's protocol ports (discovery, preview, broadcast, the shells
+/// from 9000) and every stream port of each device's data port in tsmhost's `summary`.
+std::set<long> RunPorts(const nlohmann::json& summary)
+{
+    std::set<long> ports = {HostPorts::Discovery, 8574, 8666};
+    for (long shell = HostPorts::ShellBase; shell < HostPorts::ShellBase + 100; ++shell)
+        ports.insert(shell);
+    for (const nlohmann::json& device : summary["devices"])
+    {
+        if (!device["data_port"].is_number())
+            continue;
+        for (const HostPorts::EStreamRole role : HostPorts::AllRoles)
+            ports.insert(device["data_port"].get<long>() + HostPorts::RoleOffset(role));
+    }
+    return ports;
+}
+
+/// Whether a decoded packet is this run's: one of its ends is one of `ports`. Other tests send
+/// on loopback meanwhile, to ports of their own choosing (some in the range of tsmhost's).
+bool IsThisRunsPacket(const nlohmann::json& layers, const std::set<long>& ports)
+{
+    for (const char* field : {"udp.srcport", "udp.dstport", "tcp.srcport", "tcp.dstport"})
+    {
+        const std::string text = Value(layers, field);
+        if (!text.empty() && ports.count(std::stol(text)) != 0)
+            return true;
+    }
+    return false;
 }
 
 /// Waits until `done` holds, up to `seconds`.
@@ -126,8 +157,11 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
     std::map<std::string, long> pendingSamples; // by data port
     std::map<std::string, long> analogueFrames;
     std::map<std::string, std::string> analogueChannels;
+    const std::set<long> runPorts = RunPorts(summary);
     for (const nlohmann::json& layers : decoded.Layers)
     {
+        if (!IsThisRunsPacket(layers, runPorts))
+            continue;
         EXPECT_TRUE(Values(layers, "_ws.expert.message").empty()) << layers.dump(1);
         if (Value(layers, "tsm.bcast.code") == "0x00030005")
         {
@@ -136,7 +170,7 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
         }
         for (const std::string& command : Values(layers, "tsm.shell.command"))
             shellCommands.insert(command);
-        // Other tests may send on loopback meanwhile: only this run's data ports count.
+        // Only this run's data ports carry the streams counted below.
         const std::string port = Value(layers, "udp.dstport");
         const long portNumber = port.empty() ? 0 : std::stol(port);
         if (portNumber < kDataPortBase || portNumber >= kDataPortBase + 6000)
