@@ -72,6 +72,13 @@ constexpr uint32_t LoadBroadcastWord(const uint8_t* datagram, size_t index)
            uint32_t{word[3]};
 }
 
+/// The frame rate of a MASTER: word 3 whole hertz plus word 4 thousandths, both
+/// unsigned.
+constexpr double BroadcastFrameRate(uint32_t wholeHertz, uint32_t thousandths)
+{
+    return static_cast<double>(wholeHertz) + static_cast<double>(thousandths) * 0.001;
+}
+
 /// Stores `value` as word `index`, big-endian; the caller provides the bytes.
 constexpr void StoreBroadcastWord(uint8_t* datagram, size_t index, uint32_t value)
 {

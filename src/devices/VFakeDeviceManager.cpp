@@ -1,5 +1,6 @@
 #include "devices/VFakeDeviceManager.h"
 
+#include "devices/VFramePacer.h"
 #include "lumen/Log.h"
 
 #include <chrono>
@@ -14,6 +15,12 @@ bool IsComplete(const uint8_t* data, size_t length)
 {
     return data != nullptr && length >= 4 &&
            length >= BroadcastMinimumLength(LoadBroadcastWord(data, 0));
+}
+
+/// Word `index` of the datagram, 0 when the datagram ends before it.
+uint32_t WordOrZero(const uint8_t* data, size_t length, size_t index)
+{
+    return length >= 4 * (index + 1) ? LoadBroadcastWord(data, index) : 0u;
 }
 
 /// How the log line shows one command: its name and, for most, one word.
@@ -39,6 +46,20 @@ constexpr VLogLineFormat kLogLineFormats[] = {
     {BROADCAST_CMD_TEST_SYNC, "BROADCAST_CMD_TEST_SYNC", nullptr, 0, false},
     {BROADCAST_CMD_SYSTEM_EVENT, "BROADCAST_CMD_SYSTEM_EVENT", "type", 1, true},
 };
+
+/// One line for a (complete) MASTER whose rate the frame clock cannot pace; each
+/// device clamps the rate itself.
+void PrintRateClampLine(const uint8_t* data)
+{
+    const uint32_t code = LoadBroadcastWord(data, 0);
+    if (BroadcastFamily(code) != BroadcastFamily(BROADCAST_CMD_MASTER))
+        return;
+    const double rate = BroadcastFrameRate(LoadBroadcastWord(data, 3), LoadBroadcastWord(data, 4));
+    if (rate <= VFramePacer::MaxRate)
+        return;
+    std::printf("Frame rate %.3f Hz is above the fastest the rig paces: running at %.0f Hz\n", rate,
+                VFramePacer::MaxRate);
+}
 
 } // namespace
 
@@ -167,7 +188,7 @@ std::shared_ptr<IStreamClient> VFakeDeviceManager::AddStreamClient()
 
 std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size_t length)
 {
-    if (!IsComplete(data, length))
+    if (data == nullptr || length < 4)
         return {};
     const uint32_t code = LoadBroadcastWord(data, 0);
     char line[160];
@@ -188,26 +209,39 @@ std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size
         std::snprintf(line, sizeof(line),
                       "Received broadcast command: %08" PRIX32 " (%s, %s = 0x%08" PRIX32 ")\n",
                       code, format->m_Name, format->m_Field,
-                      LoadBroadcastWord(data, format->m_Word));
+                      WordOrZero(data, length, format->m_Word));
     else
         std::snprintf(line, sizeof(line),
                       "Received broadcast command: %08" PRIX32 " (%s, %s = %" PRId32 ")\n", code,
                       format->m_Name, format->m_Field,
-                      static_cast<int32_t>(LoadBroadcastWord(data, format->m_Word)));
+                      static_cast<int32_t>(WordOrZero(data, length, format->m_Word)));
+    return line;
+}
+
+std::string VFakeDeviceManager::FormatBroadcastDropLine(const uint8_t* data, size_t length)
+{
+    // An empty datagram says nothing: the socket hands those on from any sender, and
+    // another host's must not print.
+    if (IsComplete(data, length) || data == nullptr || length == 0)
+        return {};
+    char line[160];
+    if (length < 4)
+        std::snprintf(line, sizeof(line),
+                      "Dropped a broadcast datagram of %zu bytes: too short for a command\n",
+                      length);
+    else
+        std::snprintf(line, sizeof(line),
+                      "Dropped broadcast command %08" PRIX32
+                      ": %zu bytes is too short, the command needs %zu\n",
+                      LoadBroadcastWord(data, 0), length,
+                      BroadcastMinimumLength(LoadBroadcastWord(data, 0)));
     return line;
 }
 
 void VFakeDeviceManager::OnBroadcastCommand(const uint8_t* data, size_t length)
 {
-    const std::string line = FormatBroadcastLogLine(data, length);
-    if (line.empty())
-    {
-        ZEL_LOG("Broadcast", 2, "Dropped a broadcast datagram of %zu bytes: too short", length);
+    if (!PrintLogLines(data, length))
         return;
-    }
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
-
     std::lock_guard lock(m_Lock);
     Dispatch(data, length);
 }
@@ -215,16 +249,30 @@ void VFakeDeviceManager::OnBroadcastCommand(const uint8_t* data, size_t length)
 bool VFakeDeviceManager::DispatchBroadcast(const uint8_t* data, size_t length,
                                            const std::atomic<bool>& abandon)
 {
-    const std::string line = FormatBroadcastLogLine(data, length);
-    if (line.empty())
-        return false;
     Lock lock;
     if (!LockUnless(lock, abandon))
         return false;
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
+    if (!PrintLogLines(data, length))
+        return false;
     Dispatch(data, length);
     return true;
+}
+
+bool VFakeDeviceManager::PrintLogLines(const uint8_t* data, size_t length)
+{
+    // A datagram short of its command's words is still shown with the words it lacks
+    // as 0, so that a host developer sees what arrived, and then why nothing happened.
+    const std::string dropped = FormatBroadcastDropLine(data, length);
+    const std::string line = FormatBroadcastLogLine(data, length) + dropped;
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+    if (IsComplete(data, length))
+    {
+        PrintRateClampLine(data);
+        return true;
+    }
+    ZEL_LOG("Broadcast", 2, "Dropped a broadcast datagram of %zu bytes: too short", length);
+    return false;
 }
 
 void VFakeDeviceManager::Dispatch(const uint8_t* data, size_t length)

@@ -43,9 +43,13 @@ struct VFakeDeviceManagerOptions
 /// master's frame clock produces a frame, OnSyncTick has every other device
 /// produce one too.
 ///
-/// Datagrams too short for their command's family (BroadcastMinimumLength),
-/// empty ones included, are dropped: no log line, no dispatch. Devices therefore
-/// never read past the received bytes.
+/// Datagrams too short for their command's family (BroadcastMinimumLength) are
+/// logged with the missing words as 0, followed by a line saying they were
+/// dropped, and are not dispatched; one without a whole code word gets that line
+/// alone, and an empty one (which the socket passes on from any sender) none. Devices therefore
+/// never read past the received bytes. A MASTER whose rate is above the fastest the frame clock
+/// paces (VFramePacer::MaxRate) gets one more line saying the rig runs at that rate instead (each
+/// device clamps it).
 ///
 /// Threading contract: construction, destruction, AddDevice, AddX1D, AddX2D on
 /// the main thread. OnBroadcastCommand on the broadcast receive thread or a
@@ -116,9 +120,22 @@ public:
     /// true while waiting for the lock.
     bool OnSyncTick(IFakeDevice* source, const std::atomic<bool>& abandon);
 
-    /// The log line for a datagram, with its line end, exactly as printed; empty
-    /// when the datagram is too short for its command and would be dropped.
+    /// Takes the manager's lock into `lock` for a master's whole tick, unless
+    /// `abandon` becomes true first (false, not locked). Dispatches and ticks
+    /// made on the same thread meanwhile take it again (it is recursive).
+    bool LockForTick(std::unique_lock<std::recursive_mutex>& lock,
+                     const std::atomic<bool>& abandon) const
+    {
+        return LockUnless(lock, abandon);
+    }
+
+    /// The log line for a datagram, with its line end, exactly as printed. Words
+    /// beyond the datagram's end show as 0; empty when it holds no whole code word.
     static std::string FormatBroadcastLogLine(const uint8_t* data, size_t length);
+    /// The line printed after the log line of a datagram too short for its
+    /// command's family, which is then dropped; empty for a complete datagram and
+    /// for an empty one (dropped without a word).
+    static std::string FormatBroadcastDropLine(const uint8_t* data, size_t length);
 
     VEventManagerQt* GetEventManager() const { return m_EventManager; }
     /// The factory of the devices' connection parts, or null. Any thread.
@@ -129,6 +146,9 @@ private:
 
     /// Takes m_Lock unless `abandon` is set first; false (not locked) then.
     bool LockUnless(Lock& lock, const std::atomic<bool>& abandon) const;
+    /// Prints the datagram's log line, and the drop line when it is too short or
+    /// the clamp line for a MASTER too fast; false when it is to be dropped.
+    bool PrintLogLines(const uint8_t* data, size_t length);
     void Dispatch(const uint8_t* data, size_t length);
     void TickOthers(IFakeDevice* source);
 

@@ -17,6 +17,12 @@ std::string LineFor(const std::vector<uint8_t>& datagram)
     return VFakeDeviceManager::FormatBroadcastLogLine(exact.data(), exact.size());
 }
 
+std::string DropLineFor(const std::vector<uint8_t>& datagram)
+{
+    const std::vector<uint8_t> exact(datagram.begin(), datagram.end());
+    return VFakeDeviceManager::FormatBroadcastDropLine(exact.data(), exact.size());
+}
+
 std::vector<uint8_t> Cut(std::vector<uint8_t> datagram, size_t length)
 {
     datagram.resize(length);
@@ -66,14 +72,24 @@ TEST(BroadcastLogLine, EveryCommandHasItsExactLine)
         EXPECT_EQ(LineFor(datagram), line);
 }
 
-TEST(BroadcastLogLine, DatagramsShortOfTheirFamilysWordsAreDropped)
+TEST(BroadcastLogLine, DatagramsShortOfTheirFamilysWordsAreShownThenDropped)
 {
-    // Empty, or not even a whole code word.
+    // Empty, or not even a whole code word: no log line, at most the drop line.
     EXPECT_EQ(LineFor({}), "");
     EXPECT_EQ(LineFor({0x00, 0x0A, 0x00}), "");
     EXPECT_EQ(VFakeDeviceManager::FormatBroadcastLogLine(nullptr, 8), "");
+    EXPECT_EQ(DropLineFor({0x00, 0x0A, 0x00}),
+              "Dropped a broadcast datagram of 3 bytes: too short for a command\n");
+    EXPECT_EQ(DropLineFor({}), "") << "empty datagrams come from any sender: not a word";
 
-    // One byte short of each family's minimum is dropped; the minimum itself is logged.
+    // A known family short of its words: the log line with 0 for what is missing, then
+    // the drop line; at its minimum, the log line alone.
+    EXPECT_EQ(LineFor(Datagram({0x00070001})),
+              "Received broadcast command: 00070001 (BROADCAST_CMD_FRAME_NUMBER, frame = 0)\n");
+    EXPECT_EQ(DropLineFor(Datagram({0x00070001})),
+              "Dropped broadcast command 00070001: 4 bytes is too short, the command needs 8\n");
+    EXPECT_EQ(LineFor(Cut(Datagram({0x00040006, 0, 9}), 10)),
+              "Received broadcast command: 00040006 (BROADCAST_CMD_AWAKE, device = 0)\n");
     const std::pair<std::vector<uint8_t>, size_t> minimums[] = {
         {Datagram({0x00010001, 1}), 8},
         {Datagram({0x00020001, 1}), 8},
@@ -91,8 +107,17 @@ TEST(BroadcastLogLine, DatagramsShortOfTheirFamilysWordsAreDropped)
     };
     for (const auto& [datagram, minimum] : minimums)
     {
-        EXPECT_NE(LineFor(Cut(datagram, minimum)), "") << "family " << int{datagram[1]};
-        EXPECT_EQ(LineFor(Cut(datagram, minimum - 1)), "") << "family " << int{datagram[1]};
-        EXPECT_EQ(LineFor(Cut(datagram, 4)), "") << "family " << int{datagram[1]};
+        SCOPED_TRACE("family " + std::to_string(int{datagram[1]}));
+        EXPECT_NE(LineFor(Cut(datagram, minimum)), "");
+        EXPECT_EQ(DropLineFor(Cut(datagram, minimum)), "");
+        for (const size_t length : {minimum - 1, size_t{4}})
+        {
+            EXPECT_NE(LineFor(Cut(datagram, length)), "");
+            EXPECT_NE(DropLineFor(Cut(datagram, length))
+                          .find(": " + std::to_string(length) +
+                                " bytes is too short, the command needs " +
+                                std::to_string(minimum) + "\n"),
+                      std::string::npos);
+        }
     }
 }

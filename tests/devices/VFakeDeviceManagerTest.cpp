@@ -58,7 +58,7 @@ TEST(FakeDeviceManager, LogsTheHalsCommandAndHandsItToEveryDeviceInListOrder)
     EXPECT_EQ(log.Datagrams(), expected) << "devices get the datagram as received";
 }
 
-TEST(FakeDeviceManager, OtherSendersAndShortDatagramsProduceNothing)
+TEST(FakeDeviceManager, OtherSendersProduceNothingAndShortDatagramsAreShownThenDropped)
 {
     VDatagramLog log;
     VFakeDeviceManager manager(nullptr, kHal, kHal);
@@ -83,7 +83,13 @@ TEST(FakeDeviceManager, OtherSendersAndShortDatagramsProduceNothing)
     const std::string output = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(arrived) << "the marker did not arrive within 5 s";
 
-    EXPECT_EQ(output, "Received broadcast command: 000A0001 (BROADCAST_CMD_TEST_SYNC)\n");
+    EXPECT_EQ(output,
+              "Dropped a broadcast datagram of 3 bytes: too short for a command\n"
+              "Received broadcast command: 00030005 (BROADCAST_CMD_MASTER, device = 33554433)\n"
+              "Dropped broadcast command 00030005: 20 bytes is too short, the command needs 24\n"
+              "Received broadcast command: 00010001 (BROADCAST_CMD_SYNC, frame = 0)\n"
+              "Dropped broadcast command 00010001: 4 bytes is too short, the command needs 8\n"
+              "Received broadcast command: 000A0001 (BROADCAST_CMD_TEST_SYNC)\n");
     EXPECT_EQ(log.Datagrams(), std::vector<std::vector<uint8_t>>{marker});
 }
 
