@@ -10,6 +10,7 @@
 #include "params/IParamDefinitionList.h"
 #include "params/ParamAccess.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cinttypes>
@@ -21,6 +22,9 @@ namespace
 {
 
 constexpr uint64_t kSyncPendingBit = uint64_t{1} << 32;
+/// With the pending bit: the mark was set together with this very number.
+constexpr uint64_t kNumberedSyncBit = uint64_t{1} << 33;
+constexpr uint64_t kSyncMarkBits = kSyncPendingBit | kNumberedSyncBit;
 constexpr uint64_t kFrameMask = 0xFFFFFFFFu;
 
 /// How long a master whose rate is not positive waits before reading it again.
@@ -169,7 +173,8 @@ VFakeDevice::VFakeDevice(VFakeDeviceManager& manager, uint32_t deviceId, uint32_
       m_Handler(*this, &VFakeDevice::MirrorParam),
       m_SyncModeObserver(params != nullptr ? params->GetParam("SyncMode") : nullptr, *this),
       m_ConnectedObserver(params != nullptr ? params->GetParam("Connected") : nullptr, *this),
-      m_FrameNumberObserver(params != nullptr ? params->GetParam("FrameNumber") : nullptr, *this)
+      m_FrameNumberObserver(params != nullptr ? params->GetParam("FrameNumber") : nullptr, *this),
+      m_FrameRateObserver(params != nullptr ? params->GetParam("SystemFrameRate") : nullptr, *this)
 {
     if (m_Params == nullptr)
     {
@@ -180,6 +185,7 @@ VFakeDevice::VFakeDevice(VFakeDeviceManager& manager, uint32_t deviceId, uint32_
     m_SyncModeObserver.Attach(true);
     m_ConnectedObserver.Attach(true);
     m_FrameNumberObserver.Attach(true);
+    m_FrameRateObserver.Attach(false);
 
     // Revalidating asks the guard once per parameter, which fills the mirror.
     if (!m_Params->SetGuard(&m_Handler))
@@ -206,6 +212,7 @@ VFakeDevice::~VFakeDevice()
     StopSyncThread();
     m_AwakeSender.reset();
     m_Shell.reset();
+    m_FrameRateObserver.Detach();
     m_FrameNumberObserver.Detach();
     m_ConnectedObserver.Detach();
     m_SyncModeObserver.Detach();
@@ -377,9 +384,10 @@ void VFakeDevice::SetNextFrameNumber(uint32_t frame, bool markSyncPending)
 {
     if (markSyncPending)
     {
-        m_NextFrame.store(kSyncPendingBit | frame);
+        m_NextFrame.store(kSyncMarkBits | frame);
         return;
     }
+    // A plain number keeps a pending mark, which then no longer carries it.
     uint64_t state = m_NextFrame.load();
     while (!m_NextFrame.compare_exchange_weak(state, (state & kSyncPendingBit) | frame))
     {
@@ -388,7 +396,22 @@ void VFakeDevice::SetNextFrameNumber(uint32_t frame, bool markSyncPending)
 
 void VFakeDevice::MarkSyncPending()
 {
-    m_NextFrame.fetch_or(kSyncPendingBit);
+    // A bare mark: the sync will carry whatever the number is by then.
+    uint64_t state = m_NextFrame.load();
+    while (!m_NextFrame.compare_exchange_weak(state, (state & ~kNumberedSyncBit) | kSyncPendingBit))
+    {
+    }
+}
+
+void VFakeDevice::TakeSyncNumber(uint32_t frame)
+{
+    // A SYNC older than a numbered mark would put back the number the mark replaced.
+    uint64_t state = m_NextFrame.load();
+    do
+    {
+        if ((state & kNumberedSyncBit) != 0)
+            return;
+    } while (!m_NextFrame.compare_exchange_weak(state, (state & kSyncPendingBit) | frame));
 }
 
 void VFakeDevice::RequestFrameNumber(uint32_t frame)
@@ -422,6 +445,13 @@ void VFakeDevice::OnFrameNumberChanged(int32_t frame)
     const bool markSync = m_SyncWithFrameNumber;
     m_SyncWithFrameNumber = false;
     SetNextFrameNumber(static_cast<uint32_t>(frame), markSync);
+}
+
+void VFakeDevice::OnFrameRateChanged(double /*rate*/)
+{
+    std::lock_guard lock(m_SyncThreadLock);
+    if (m_SyncThread != nullptr)
+        m_SyncThread->Wake();
 }
 
 void VFakeDevice::OnSyncModeChanged(int32_t mode)
@@ -483,8 +513,22 @@ bool VFakeDevice::IsSyncThreadRunning() const
 void VFakeDevice::StartSyncThread()
 {
     std::lock_guard lock(m_SyncThreadLock);
-    if (m_SyncThread != nullptr || !m_ConnectedCache || m_Retired)
+    if (!m_ConnectedCache || m_Retired)
         return;
+    if (m_SyncThread != nullptr)
+    {
+        if (!m_SyncThread->IsStopRequested())
+            return;
+        // Stopped from its own thread, which could not join itself.
+        if (m_SyncThread->IsCurrentThread())
+        {
+            // Still inside that tick: it simply carries on.
+            m_SyncThread->CancelStop();
+            m_SyncThreadRunning.store(true);
+            return;
+        }
+        m_SyncThread.reset();
+    }
     m_SyncThread = std::make_unique<VSyncThread>(*this);
     m_SyncThreadRunning.store(true);
 }
@@ -499,6 +543,7 @@ void VFakeDevice::StopSyncThread()
         // A thread cannot join itself; it ends after this tick and the next
         // start or stop on another thread releases it.
         m_SyncThread->RequestStop();
+        m_SyncThreadRunning.store(false);
         return;
     }
     m_SyncThread.reset();
@@ -515,37 +560,50 @@ void VFakeDevice::Retire()
 bool VFakeDevice::Tick(VSyncThread& thread)
 {
     VFramePacer& pacer = thread.GetPacer();
-    const double rate = GetParamOr("SystemFrameRate", 0.0);
-    if (!pacer.BeginTick(VFramePacer::Clock::now(), rate))
+    if (!pacer.BeginTick(VFramePacer::Clock::now(), GetParamOr("SystemFrameRate", 0.0)))
     {
         // No usable rate (a MASTER with rate words 0): no frames until there is one.
         return thread.WaitFor(kUnusableRateRecheck);
     }
 
-    // The master never produces a frame whose number is marked for a sync it
-    // has not broadcast yet: a number and mark set between the broadcast and the
-    // frame send it round once more.
-    for (;;)
     {
-        // Take the pending mark with the number it was set for, in one step.
-        uint64_t state = m_NextFrame.load();
-        while ((state & kSyncPendingBit) != 0 &&
-               !m_NextFrame.compare_exchange_weak(state, state & ~kSyncPendingBit))
-        {
-        }
-        if ((state & kSyncPendingBit) != 0)
-            LocalSyncBroadcast(static_cast<uint32_t>(state & kFrameMask), &thread.GetStopFlag());
-        if (ProduceFrame(true))
-            break;
-        if (thread.IsStopRequested())
+        // The whole tick holds the manager's lock, so a FRAME_NUMBER or SYNC
+        // dispatched meanwhile reaches every device at the same tick boundary
+        // rather than between this device's frame and the others'.
+        std::unique_lock<std::recursive_mutex> managerLock;
+        if (!m_Manager.LockForTick(managerLock, thread.GetStopFlag()))
             return false;
+        // The master never produces a frame whose number is marked for a sync it
+        // has not broadcast yet: a number and mark set between the broadcast and
+        // the frame (the shell's "setframe") send it round once more.
+        for (;;)
+        {
+            // Take the pending mark with the number it was set for, in one step.
+            uint64_t state = m_NextFrame.load();
+            while ((state & kSyncPendingBit) != 0 &&
+                   !m_NextFrame.compare_exchange_weak(state, state & ~kSyncMarkBits))
+            {
+            }
+            if ((state & kSyncPendingBit) != 0)
+                LocalSyncBroadcast(static_cast<uint32_t>(state & kFrameMask),
+                                   &thread.GetStopFlag());
+            if (ProduceFrame(true))
+                break;
+            if (thread.IsStopRequested())
+                return false;
+        }
+        m_Manager.OnSyncTick(this, thread.GetStopFlag());
     }
-    m_Manager.OnSyncTick(this, thread.GetStopFlag());
 
     while (!pacer.IsReleaseDue(VFramePacer::Clock::now()))
     {
         if (!thread.WaitUntil(pacer.GetReleaseTime()))
             return false;
+        // A new rate starts at once: the next tick re-bases on it and releases its
+        // first frame straight away (a clock 1000 s from its next frame at 0.001 Hz
+        // would otherwise sit out the old schedule).
+        if (pacer.IsRateChange(GetParamOr("SystemFrameRate", 0.0)))
+            return !thread.IsStopRequested();
     }
     pacer.OnReleased();
     return !thread.IsStopRequested();
@@ -629,8 +687,10 @@ void VFakeDevice::OnBroadcastCommand(const uint8_t* data, size_t length)
         // when the dispatch itself runs on the main thread and they run at once.
         MarkSyncPending();
         SetParam("SyncMode", mode);
+        // Faster than the clock paces is run at the fastest it paces (the manager
+        // prints the one line that says so).
         SetParam("SystemFrameRate",
-                 static_cast<double>(word(3)) + static_cast<double>(word(4)) * 0.001);
+                 std::min(BroadcastFrameRate(word(3), word(4)), VFramePacer::MaxRate));
         return;
     }
     case BroadcastFamily(BROADCAST_CMD_DATA_DISABLE):
@@ -641,7 +701,7 @@ void VFakeDevice::OnBroadcastCommand(const uint8_t* data, size_t length)
                            GetParamOr("SyncMode", int32_t{SyncModeFreeRunning}) == SyncModeMaster);
         return;
     case BroadcastFamily(BROADCAST_CMD_SYNC):
-        SetNextFrameNumber(word(1), false);
+        TakeSyncNumber(word(1));
         return;
     case BroadcastFamily(BROADCAST_CMD_PREVIEW):
         SetParam("Preview", (word(2) & 1u) != 0);

@@ -51,6 +51,8 @@ class VFakeDeviceManager;
 /// - Frame clock ("SyncMode" 2, master, while connected): a VSyncThread runs Tick
 ///   at "SystemFrameRate"; each tick produces this device's frame (OnFrame) and,
 ///   through the manager's OnSyncTick, one frame of every other connected device.
+///   A change of "SystemFrameRate" wakes the clock and re-bases it at once;
+///   MASTER clamps the rate to VFramePacer::MaxRate.
 ///
 /// Virtual operations for the device classes, with the thread they run on and
 /// the locks the caller holds (all protected except GetDescription):
@@ -91,7 +93,12 @@ class VFakeDeviceManager;
 /// Frame numbers: the next frame number and the pending-sync mark live in one
 /// atomic word, so a new number and its mark are set together and a sync
 /// broadcast always carries the number it was marked for; the current frame
-/// number is atomic too. All three may be read on any thread.
+/// number is atomic too. All three may be read on any thread. A mark set with its
+/// number (FRAME_NUMBER to the master, the shell's "setframe") is newer than any
+/// SYNC still on its way, so a SYNC leaves both alone; it only sets the number
+/// under a bare mark (MASTER). A master's whole tick (its sync broadcast, its own
+/// frame and the other devices' frames) holds the manager's lock, so a
+/// FRAME_NUMBER or SYNC dispatch reaches every device at one tick boundary.
 ///
 /// Lifetime: construct and destroy on the main thread. Create devices with
 /// Create<T>(), whose deleter calls Retire() before any destructor runs, or call
@@ -285,6 +292,8 @@ protected:
     void OnSyncModeChanged(int32_t mode);
     void OnConnectionChanged(bool connected);
     void OnFrameNumberChanged(int32_t frame);
+    /// Wakes a waiting frame clock, so that a new rate takes effect at once.
+    void OnFrameRateChanged(double rate);
 
     /// Starts the frame clock unless it runs, the device is not connected or it
     /// is retired. Main thread.
@@ -317,6 +326,9 @@ private:
     /// LocalSyncBroadcast that gives up waiting for the manager's lock when
     /// `abandon` is set.
     void LocalSyncBroadcast(uint32_t frame, const std::atomic<bool>* abandon);
+    /// A SYNC's number: becomes the next frame number unless a numbered mark is
+    /// pending (see the class comment). Keeps a bare mark.
+    void TakeSyncNumber(uint32_t frame);
     /// Advances the frame numbers and runs OnFrame, under the data lock. With
     /// `unlessSyncPending`, does nothing and returns false while a sync is marked.
     bool ProduceFrame(bool unlessSyncPending);
@@ -344,7 +356,8 @@ private:
     const uint32_t m_ClassCode;
     const uint32_t m_DeviceId;
     const uint32_t m_Position;
-    /// Bits 0-31: the next frame number; bit 32: sync pending.
+    /// Bits 0-31: the next frame number; bit 32: sync pending; bit 33: the
+    /// pending sync carries exactly this number (a frame-number request).
     std::atomic<uint64_t> m_NextFrame{0};
     std::atomic<uint32_t> m_CurrentFrame{0};
     std::unique_ptr<IParamList, VDestroyDeleter> m_Params;
@@ -365,4 +378,5 @@ private:
     VFakeZtParamObserver<VFakeDevice, bool, &VFakeDevice::OnConnectionChanged> m_ConnectedObserver;
     VFakeZtParamObserver<VFakeDevice, int32_t, &VFakeDevice::OnFrameNumberChanged>
         m_FrameNumberObserver;
+    VFakeZtParamObserver<VFakeDevice, double, &VFakeDevice::OnFrameRateChanged> m_FrameRateObserver;
 };

@@ -16,6 +16,7 @@ bool VFramePacer::BeginTick(Clock::time_point now, double rate)
         m_Released = 0;
         return false;
     }
+    rate = std::min(rate, MaxRate);
     if (rate != m_Rate || now - m_Start >= RebasePeriod)
     {
         m_Start = now;
@@ -23,6 +24,11 @@ bool VFramePacer::BeginTick(Clock::time_point now, double rate)
     }
     m_Rate = rate;
     return true;
+}
+
+bool VFramePacer::IsRateChange(double rate) const
+{
+    return (IsUsable(rate) ? std::min(rate, MaxRate) : 0.0) != m_Rate;
 }
 
 bool VFramePacer::IsReleaseDue(Clock::time_point now) const

@@ -22,12 +22,23 @@ public:
     /// How long one schedule lasts before it re-bases.
     static constexpr std::chrono::seconds RebasePeriod{5};
 
+    /// The fastest rate the frame clock paces, in hertz. Above it the clock would
+    /// never sleep (a tick of a rig with a few devices takes tens of microseconds)
+    /// and, at real-time priority, would hold a core until the kernel throttles it;
+    /// a MASTER asking for more runs at this rate (VFakeDevice clamps
+    /// "SystemFrameRate"), and BeginTick clamps any faster rate it is given.
+    static constexpr double MaxRate = 10000.0;
+
     /// Step 1 of a tick at `now` with the rate read for it: re-bases when `rate`
     /// differs from the rate in force or RebasePeriod has passed, then puts
     /// `rate` in force. Returns whether frames may be released at this rate
     /// (positive and finite); when not, the schedule is cleared and the next
     /// usable rate starts a new one.
     bool BeginTick(Clock::time_point now, double rate);
+
+    /// Whether BeginTick with `rate` would re-base for a change of rate (the rate,
+    /// clamped to MaxRate, differs from the one in force).
+    bool IsRateChange(double rate) const;
 
     /// Whether the frame after the ones released so far may go at `now`:
     /// trunc(elapsed seconds × rate) > released count. False without a usable rate.

@@ -32,10 +32,21 @@ void VFakeDevice::VSyncThread::RequestStop()
     m_Wake.notify_all();
 }
 
+void VFakeDevice::VSyncThread::Wake()
+{
+    {
+        std::lock_guard lock(m_WakeLock);
+        m_Woken = true;
+    }
+    m_Wake.notify_all();
+}
+
 bool VFakeDevice::VSyncThread::WaitUntil(Clock::time_point deadline)
 {
     std::unique_lock lock(m_WakeLock);
-    return !m_Wake.wait_until(lock, deadline, [this] { return m_Stop.load(); });
+    m_Wake.wait_until(lock, deadline, [this] { return m_Stop.load() || m_Woken; });
+    m_Woken = false;
+    return !m_Stop.load();
 }
 
 void VFakeDevice::VSyncThread::RaisePriority()

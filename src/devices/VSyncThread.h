@@ -39,12 +39,17 @@ public:
 
     /// Sets the stop flag and wakes the thread. Any thread; idempotent.
     void RequestStop();
+    /// Clears a stop request the thread made of itself, before its tick ends.
+    /// Sync thread only.
+    void CancelStop() { m_Stop.store(false); }
+    /// Ends the current wait early (the rate changed). Any thread.
+    void Wake();
     bool IsStopRequested() const { return m_Stop.load(); }
     /// The stop flag, for waits elsewhere that must give up when it is set.
     const std::atomic<bool>& GetStopFlag() const { return m_Stop; }
 
-    /// Sleeps until `deadline` on the monotonic clock; false (at once) when a stop
-    /// is requested. Sync thread.
+    /// Sleeps until `deadline` on the monotonic clock or until woken (Wake); false
+    /// (at once) when a stop is requested. Sync thread.
     bool WaitUntil(Clock::time_point deadline);
     bool WaitFor(Clock::duration timeout) { return WaitUntil(Clock::now() + timeout); }
 
@@ -65,8 +70,9 @@ private:
 
     VFakeDevice& m_Device;
     std::atomic<bool> m_Stop{false};
-    std::mutex m_WakeLock; // pairs with m_Wake; m_Stop is set under it
+    std::mutex m_WakeLock; // pairs with m_Wake; guards m_Woken; m_Stop is set under it
     std::condition_variable m_Wake;
+    bool m_Woken = false;
     VFramePacer m_Pacer;  // sync thread only
     std::thread m_Thread; // last: starts once everything above exists
 };

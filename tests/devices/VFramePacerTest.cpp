@@ -91,3 +91,16 @@ TEST(FramePacer, ReleasesNothingWithoutAPositiveRate)
     EXPECT_TRUE(pacer.BeginTick(kStart, 1e-30));
     EXPECT_GT(pacer.GetReleaseTime(), kStart + 1000h);
 }
+
+TEST(FramePacer, RatesBeyondWhatItPacesAreClamped)
+{
+    VFramePacer pacer;
+    const auto start = VFramePacer::Clock::now();
+    ASSERT_TRUE(pacer.BeginTick(start, 4294967295.0 + 4294967.295));
+    EXPECT_EQ(pacer.GetRate(), VFramePacer::MaxRate);
+    EXPECT_FALSE(pacer.IsRateChange(1.0e6)) << "another rate beyond the ceiling is the same";
+    EXPECT_TRUE(pacer.IsRateChange(100.0));
+    EXPECT_TRUE(pacer.IsRateChange(0.0));
+    // At most one frame per 100 us.
+    EXPECT_EQ(pacer.GetReleaseTime() - start, std::chrono::microseconds(100));
+}

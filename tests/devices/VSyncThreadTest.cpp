@@ -419,3 +419,169 @@ TEST_F(DeviceFixture, TeardownWhileTheClockRunsNeverDeadlocks)
         EXPECT_EQ(cameraA->FrameCount(), frames);
     }
 }
+
+namespace
+{
+
+/// A test device that runs a hook on its sync thread after each of its frames.
+class VHookedDevice : public VTestDevice
+{
+public:
+    using VFakeDevice::StartSyncThread;
+    using VTestDevice::VTestDevice;
+
+    /// Set before the device's clock runs.
+    std::function<void(uint32_t)> m_AfterFrame;
+
+protected:
+    void OnFrame(uint32_t frame, uint32_t previous) override
+    {
+        VTestDevice::OnFrame(frame, previous);
+        if (m_AfterFrame)
+            m_AfterFrame(frame);
+    }
+};
+
+} // namespace
+
+TEST_F(DeviceFixture, AFrameNumberTakesEffectForEveryDeviceAtOneTickBoundary)
+{
+    const uint32_t position = m_Manager->GetDeviceCount() + 1;
+    auto unit = VFakeDevice::Create<VHookedDevice>(*m_Manager, 0x02000001u, position,
+                                                   m_Definitions.CreateParamList(), 2);
+    m_Manager->AddDevice(unit);
+    auto camera = AddDevice(1);
+    for (const std::shared_ptr<VTestDevice>& device : {std::shared_ptr<VTestDevice>(unit), camera})
+        ASSERT_TRUE(Connect(*device));
+    // A host's FRAME_NUMBER arrives just as the master has produced its own frame 3
+    // and is about to tick the others: it must wait for the tick's end, so that
+    // every device still produces 3 and then, from the master's sync, 1000.
+    std::thread host;
+    unit->m_AfterFrame = [&, sent = false](uint32_t frame) mutable
+    {
+        if (frame != 3 || sent)
+            return;
+        sent = true;
+        auto dispatched = std::make_shared<std::promise<void>>();
+        std::future<void> done = dispatched->get_future();
+        host = std::thread(
+            [this, dispatched]
+            {
+                const std::vector<uint8_t> bytes = Datagram({0x00070001, 1000});
+                m_Manager->OnBroadcastCommand(bytes.data(), bytes.size());
+                dispatched->set_value();
+            });
+        // Room for the dispatch to slip in here, if the tick let it.
+        done.wait_for(300ms);
+    };
+    testing::internal::CaptureStdout();
+    Dispatch({0x00030005, 0x02000001, 0, 20, 0, 0});
+    const bool reached =
+        camera->WaitForFrames([](const auto& frames) { return FindFrame(frames, 1002) >= 0; });
+    Dispatch({0x00030005, 0xFFFFFFFF, 0, 20, 0, 0});
+    if (host.joinable())
+        host.join();
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(reached) << output;
+
+    const std::vector<VFrameRecord> master = unit->Frames();
+    const std::vector<VFrameRecord> other = camera->Frames();
+    ASSERT_GE(std::min(master.size(), other.size()), 6u);
+    for (size_t i = 0; i < std::min(master.size(), other.size()); ++i)
+        EXPECT_EQ(other[i].m_Frame, master[i].m_Frame) << "tick " << i;
+    // At a later tick boundary (the tick held the dispatch back), never inside one.
+    EXPECT_GE(FindFrame(other, 1000), 4) << "1000 before the others produced frame 3";
+    EXPECT_EQ(std::count_if(other.begin(), other.end(),
+                            [](const VFrameRecord& record) { return record.m_Frame == 1000; }),
+              1)
+        << "frame 1000 twice";
+    if (HasFailure())
+        for (const VFrameRecord& record : other)
+            std::printf("%u ", record.m_Frame);
+    PrintIfFailed(output);
+}
+
+TEST_F(DeviceFixture, AStaleSyncNeverUndoesANumberedMark)
+{
+    auto device = AddDevice(1);
+    ASSERT_TRUE(Connect(*device));
+    // A number requested with its sync (the shell's "setframe"), then a SYNC for an
+    // older number still on its way: the request stands, mark and number together.
+    device->SetNextFrameNumber(500, true);
+    Dispatch({0x00010001, 120});
+    EXPECT_EQ(device->GetNextFrameNumber(), 500u);
+    EXPECT_TRUE(device->IsSyncPending());
+    // A bare mark (from MASTER naming another device) carries no number: a SYNC
+    // sets it and the mark stays for when this device becomes master.
+    Dispatch({0x00030005, 77, 0, 10, 0, 0});
+    ASSERT_TRUE(device->IsSyncPending());
+    Dispatch({0x00010001, 120});
+    EXPECT_EQ(device->GetNextFrameNumber(), 120u);
+    EXPECT_TRUE(device->IsSyncPending());
+    // A plain frame number that replaces a numbered one does not inherit its claim.
+    device->SetNextFrameNumber(600, true);
+    device->SetNextFrameNumber(700, false);
+    Dispatch({0x00010001, 130});
+    EXPECT_EQ(device->GetNextFrameNumber(), 130u);
+}
+
+TEST_F(DeviceFixture, AClockStoppedFromItsOwnThreadStartsAgain)
+{
+    auto unit = VFakeDevice::Create<VHookedDevice>(*m_Manager, 0x02000001u, 1,
+                                                   m_Definitions.CreateParamList(), 2);
+    m_Manager->AddDevice(unit);
+    unit->m_AfterFrame = [device = unit.get()](uint32_t frame)
+    {
+        if (frame == 2)
+            device->StopSyncThread();
+    };
+    ASSERT_TRUE(Connect(*unit));
+    Dispatch({0x00030005, 0x02000001, 0, 100, 0, 0});
+    ASSERT_TRUE(unit->WaitForFrames([](const auto& frames) { return frames.size() >= 3; }));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !unit->IsSyncThreadRunning(); }));
+    std::this_thread::sleep_for(50ms);
+    const size_t stoppedAt = unit->FrameCount();
+    EXPECT_EQ(stoppedAt, 3u) << "the clock went on after stopping itself";
+
+    unit->StartSyncThread();
+    EXPECT_TRUE(unit->IsSyncThreadRunning());
+    EXPECT_TRUE(
+        unit->WaitForFrames([&](const auto& frames) { return frames.size() >= stoppedAt + 5; }))
+        << "the clock did not start again";
+    EXPECT_EQ(CountSyncThreads(), 1);
+}
+
+TEST_F(DeviceFixture, ARateChangeWakesTheClockAndRebasesAtOnce)
+{
+    auto unit = AddDevice(0x02000001u, 2);
+    auto camera = AddDevice(1);
+    for (const auto& device : {unit, camera})
+        ASSERT_TRUE(Connect(*device));
+    testing::internal::CaptureStdout();
+    // 0.001 Hz: after its first frame the clock has 1000 s to wait.
+    Dispatch({0x00030005, 0x02000001, 0, 0, 1, 0});
+    ASSERT_TRUE(camera->WaitForFrames([](const auto& frames) { return frames.size() >= 1; }));
+    std::this_thread::sleep_for(100ms);
+    // One frame at the old rate may have gone before the new one was in force.
+    const size_t waiting = camera->FrameCount();
+    ASSERT_LE(waiting, 2u);
+    const auto changed = Clock::now();
+    Dispatch({0x00030005, 0x02000001, 0, 100, 0, 0});
+    const bool resumed = camera->WaitForFrames(
+        [&](const auto& frames) { return frames.size() >= waiting + 20; }, 3000ms);
+    const auto took = Clock::now() - changed;
+
+    // Beyond what the clock can pace: clamped, with one line however many devices.
+    Dispatch({0x00030005, 0x02000001, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0});
+    const double clamped = unit->GetParamOr("SystemFrameRate", 0.0);
+    Dispatch({0x00030005, 0xFFFFFFFF, 0, 10, 0, 0});
+    const std::string output = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(resumed) << "the clock kept waiting for the old rate's next frame";
+    EXPECT_LT(took, 2500ms);
+    EXPECT_EQ(clamped, VFramePacer::MaxRate);
+    EXPECT_EQ(camera->GetParamOr("SystemFrameRate", 0.0), 10.0);
+    EXPECT_EQ(CountLinesContaining(output, "is above the fastest the rig paces: running at "
+                                           "10000 Hz"),
+              1u)
+        << output;
+}
