@@ -133,10 +133,17 @@ void VFakeDevice::Notify(const std::string& arguments)
     std::string word;
     uint32_t port = 0;
     uint32_t tag = 0;
-    if (!(in >> word) || !ReadUnsigned(in, port) || port > 0xFFFFu || !(in >> word) ||
-        !ReadUnsigned(in, tag))
+    if (!(in >> word) || !ReadUnsigned(in, port) || !(in >> word) || !ReadUnsigned(in, tag))
     {
         ZEL_LOG("Telnet", 1, "%u: \"notify\" without a port and a tag: ignored", m_DeviceId);
+        return;
+    }
+    if (port > 0xFFFFu)
+    {
+        // A host that sends this has a fault of its own to find: say so where it looks.
+        std::printf("%d: \"notify\" port %u is not a UDP port (0 to 65535): ignored\n",
+                    ConsoleId(m_DeviceId), port);
+        std::fflush(stdout);
         return;
     }
 

@@ -264,13 +264,20 @@ TEST_F(DeviceShellTest, NotifySendsStatusDatagramsWithTheHostTagToTheNotifiedPor
     EXPECT_EQ(U16(*position, 0), DeviceStatus::TypePosition);
     EXPECT_EQ(m_Device->m_TargetChanges.load(), 2);
 
-    // Fields that do not read: nothing re-targeted, nothing sent.
+    // Fields that do not read: nothing re-targeted, nothing sent; a port beyond UDP's
+    // range says so on the console.
+    testing::internal::CaptureStdout();
     for (const char* bad : {"notify", "notify host", "notify host abc tag 1", "notify host 1 tag",
                             "notify host 70000 tag 1", "notify host -4 tag 1"})
     {
         ASSERT_TRUE(host.Send(std::string(bad) + "\n"));
         EXPECT_EQ(host.ReadAnswer(), kShellPrompt) << bad;
     }
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_NE(console.find(std::to_string(DeviceId) +
+                           ": \"notify\" port 70000 is not a UDP port (0 to 65535): ignored\n"),
+              std::string::npos)
+        << console;
     EXPECT_FALSE(other.Receive(std::chrono::milliseconds(200)).has_value());
     EXPECT_EQ(m_Device->m_TargetChanges.load(), 2);
 
