@@ -246,6 +246,14 @@ bool ResolveKind(const VArguments& arguments, const std::string& path, TrialKind
 /// Why a file did not open, when the reader said nothing about it.
 std::string OpenFailureReason(const std::string& path)
 {
+    // Asked before any open: opening a FIFO would wait for a writer.
+    std::error_code special;
+    const std::filesystem::file_status status = std::filesystem::status(path, special);
+    if (!special && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status))
+    {
+        return "it is not a regular file (a FIFO, socket or device)";
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
     {

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 using testsupport::VTempDir;
@@ -393,6 +395,14 @@ TEST_F(TsmtrialCommand, CorruptAndMissingFilesReportTheReadersErrorsAndExitOne)
     EXPECT_TRUE(Contains(missing.Err, "No such file or directory")) << missing.Err;
     EXPECT_EQ(RunTool({"dump", m_Dir.File("absent.x1d"), "--frame", "0"}).Code, 1);
     EXPECT_EQ(RunTool({"diff", m_X2D, m_Dir.File("absent.x2d")}).Code, 1);
+
+    // A FIFO, whose open would wait for a writer for ever: refused at once, and why.
+    const std::string fifo = m_Dir.File("fifo.x2d");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const VResult special = RunTool({"info", fifo});
+    EXPECT_EQ(special.Code, 1);
+    EXPECT_TRUE(Contains(special.Err, "it is not a regular file")) << special.Err;
+    EXPECT_EQ(RunTool({"info", m_Dir.File("fifo.x2d"), "--kind", "x1d"}).Code, 1);
 }
 
 TEST_F(TsmtrialCommand, BadArgumentsPrintTheUsageAndExitTwo)

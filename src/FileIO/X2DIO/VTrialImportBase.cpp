@@ -27,6 +27,12 @@ bool VTrialImportBase::Open(const std::string& path)
     m_HoldersMatched = false;
     if (!m_Stream.Open(path))
     {
+        // A file that cannot be opened fails without a message; one that opened but is no
+        // regular file (a FIFO that would have blocked the open) says why.
+        if (!m_Stream.GetOpenError().empty())
+        {
+            m_Errors.push_back("cannot open " + path + ": " + m_Stream.GetOpenError());
+        }
         return false;
     }
     return m_Stream.Seek(0);

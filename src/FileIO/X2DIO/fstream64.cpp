@@ -23,17 +23,24 @@ bool fstream64::OpenFile(const std::string& path, int flags)
 {
     Close();
     m_Flags = 0;
-    const int file = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    m_OpenError.clear();
+    // Non-blocking, so that a FIFO without a writer (or reader) cannot hold the open for
+    // ever: it opens at once (or fails at once) and is then refused for what it is.
+    const int file = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     struct stat status = {};
     if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
     {
         if (file >= 0)
         {
+            if (!S_ISDIR(status.st_mode))
+                m_OpenError = "it is not a regular file (a FIFO, socket or device)";
             ::close(file);
         }
         m_Flags |= kFailFlag;
         return false;
     }
+    // Regular files never block; the flag is cleared all the same.
+    ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
     m_File = file;
     m_FileSize = static_cast<std::uint64_t>(status.st_size);
     return true;

@@ -35,10 +35,14 @@ public:
     std::uint32_t GetErrorFlags() const { return m_Flags; }
     /// Bytes of the file; kUnknownSize when none is open.
     std::uint64_t GetFileSize() const { return m_FileSize; }
+    /// "it is not a regular file (…)" when the last open refused a FIFO, socket or device;
+    /// empty otherwise (a successful open, a folder, or a failure of open(2) itself).
+    const std::string& GetOpenError() const { return m_OpenError; }
 
 protected:
     /// Opens `path` with the given open(2) flags (close-on-exec added); false, with the fail
-    /// flag set, when it cannot be opened or is not a regular file.
+    /// flag set and the reason kept, when it cannot be opened or is not a regular file.
+    /// Never blocks: a FIFO or device is refused at once.
     bool OpenFile(const std::string& path, int flags);
     /// Buffer bytes for a size in MiB, clamped to [1, kMaxBufferMiB].
     static std::uint64_t BufferBytes(std::uint32_t bufferMiB);
@@ -46,4 +50,5 @@ protected:
     int m_File = -1;
     std::uint64_t m_FileSize = kUnknownSize;
     std::uint32_t m_Flags = 0;
+    std::string m_OpenError;
 };

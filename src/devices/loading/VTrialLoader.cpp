@@ -12,6 +12,8 @@
 #include "lumen/Log.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace
@@ -37,10 +39,28 @@ void PrintNoPositionLeft(const char* what)
                 VTrialLoader::MaxDevicePosition);
     std::fflush(stdout);
 }
+
+/// False, with a console line, when `path` names something that is there but is not a
+/// regular file (a FIFO, socket, device or folder): a user who named one by mistake
+/// learns why no device came, where a missing file keeps the console quiet.
+bool IsLoadable(const std::string& path, const char* kind)
+{
+    std::error_code failure;
+    const std::filesystem::file_status status = std::filesystem::status(path, failure);
+    if (failure || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status))
+        return true;
+    std::printf("The %s file %s is not a regular file (a FIFO, socket, device or folder): not "
+                "loaded\n",
+                kind, path.c_str());
+    std::fflush(stdout);
+    return false;
+}
 } // namespace
 
 bool VTrialLoader::AddX1D(VFakeDeviceManager& manager, const std::string& path)
 {
+    if (!IsLoadable(path, "X1D"))
+        return false;
     if (VFakeDeviceNetX1DDefinitions.Get() == nullptr)
     {
         ZEL_LOG("Devices", 1, "X1D sync units have no registered definitions: %s not loaded",
@@ -71,6 +91,8 @@ bool VTrialLoader::AddX1D(VFakeDeviceManager& manager, const std::string& path)
 
 bool VTrialLoader::AddX2D(VFakeDeviceManager& manager, const std::string& path)
 {
+    if (!IsLoadable(path, "X2D"))
+        return false;
     if (VFakeDeviceCameraX2DDefinitions.Get() == nullptr)
     {
         ZEL_LOG("Devices", 1, "X2D cameras have no registered definitions: %s not loaded",

@@ -3,6 +3,7 @@
 // cannot be loaded, and synthetic cameras. No socket is opened.
 #include "devices/loading/VTrialLoader.h"
 
+#include "FileIO/X2DIO/VX2DImport.h"
 #include "devices/camera/VFakeDeviceCamera.h"
 #include "devices/camera/VFakeDeviceCameraSynth.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -165,6 +167,33 @@ TEST_F(TrialLoader, FilesThatCannotBeLoadedAppendNothing)
     EXPECT_FALSE(m_Loader.AddX2D(*m_Manager, m_Temp.File("missing.x2d")));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(m_Manager->GetDeviceCount(), 0u);
+
+    // A FIFO (whose open would wait for a writer for ever) or a folder: refused at once,
+    // with a line that says why.
+    const std::string fifo = m_Temp.File("fifo.x2d");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& special : {fifo, m_Temp.File("")})
+    {
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(m_Loader.AddX2D(*m_Manager, special));
+        EXPECT_FALSE(m_Loader.AddX1D(*m_Manager, special));
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(printed, "The X2D file " + special +
+                               " is not a regular file (a FIFO, socket, device or folder): not "
+                               "loaded\nThe X1D file " +
+                               special +
+                               " is not a regular file (a FIFO, socket, device or folder): not "
+                               "loaded\n");
+    }
+    // Below the loader, the reader refuses it at once too, and says why.
+    {
+        VX2DImport import(1);
+        EXPECT_FALSE(import.Open(fifo, true));
+        ASSERT_FALSE(import.GetErrors().empty());
+        EXPECT_EQ(import.GetErrors().front(),
+                  "cannot open " + fifo + ": it is not a regular file (a FIFO, socket or device)");
+    }
     EXPECT_EQ(m_Manager->GetDeviceCount(), 0u);
 
     // A file that is not a trial.
