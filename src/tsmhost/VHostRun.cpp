@@ -390,6 +390,17 @@ int VHostRun::Finish(VHostSession& session, VRunSummary& summary)
     summary.Devices = session.GetDevices();
     summary.Counters = session.GetCounters();
     summary.Problems = JudgeRun(summary.Devices, summary.RecordError);
+    // A recording with a hole in it is no clean run, whatever the streams' counters say.
+    if (summary.Recording)
+    {
+        const VRecorderCounts& counts = summary.RecordCounts;
+        if (counts.FramesPartial > 0)
+            summary.Problems.push_back("recording: " + std::to_string(counts.FramesPartial) +
+                                       " frames written with a camera missing");
+        if (counts.FramesDropped > 0)
+            summary.Problems.push_back("recording: " + std::to_string(counts.FramesDropped) +
+                                       " frames dropped (the writer fell behind)");
+    }
     const std::string text =
         m_Options.Json ? FormatSummaryJson(summary) : FormatSummaryText(summary);
     std::fputs(text.c_str(), m_Out);
