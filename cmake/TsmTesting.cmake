@@ -3,16 +3,17 @@ include(GoogleTest)
 find_package(GTest REQUIRED)
 
 # tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...]
-#               [ENV VAR=value...] [OWN_MAIN | QT_MAIN])
+#               [ENV VAR=value...] [OWN_MAIN | QT_MAIN] [SERIAL])
 # Builds one GoogleTest program and registers each of its tests with CTest.
 # LOCK names CTest resource locks, for tests that bind fixed protocol ports.
+# SERIAL: each test runs alone (RUN_SERIAL), for tests that watch the whole namespace.
 # OWN_MAIN: the sources bring their own main (for example one that creates the
 # QCoreApplication whose event loop the tests pump).
 # QT_MAIN: the shared main of tests/support/QtTestMain.cpp, which makes a QCoreApplication on
 # the main thread (the event thread of the event managers and of the devices' parameter
 # changes).
 function(tsm_add_gtest target)
-    cmake_parse_arguments(ARG "OWN_MAIN;QT_MAIN" "" "SOURCES;LIBS;LOCK;LABELS;ENV" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN;QT_MAIN;SERIAL" "" "SOURCES;LIBS;LOCK;LABELS;ENV" ${ARGN})
     if(ARG_QT_MAIN)
         find_package(Qt6 REQUIRED COMPONENTS Core)
         list(APPEND ARG_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp)
@@ -27,6 +28,9 @@ function(tsm_add_gtest target)
     set(props TIMEOUT 120)
     if(ARG_LOCK)
         list(APPEND props RESOURCE_LOCK "${ARG_LOCK}")
+    endif()
+    if(ARG_SERIAL)
+        list(APPEND props RUN_SERIAL TRUE)
     endif()
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
