@@ -14,6 +14,10 @@
 
 #include <arpa/inet.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
 namespace
 {
 using namespace SyncUnitTest;
@@ -311,6 +315,31 @@ TEST_F(SyncUnitDevice, InfoReportsOfTheThreeVariants)
     VStringStd description;
     x2d->GetDescription(description);
     EXPECT_STREQ(description.CStr(), "X2D: Vantrel 33554433");
+}
+
+TEST_F(SyncUnitDevice, NumbersDoNotFollowTheProcessLocale)
+{
+    // A locale that writes a decimal comma, made for this test (the machine may have none).
+    VTempDir locales;
+    ASSERT_TRUE(locales.IsValid());
+    const std::string make =
+        "localedef -i de_DE -f UTF-8 '" + locales.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0)
+        GTEST_SKIP() << "localedef cannot make a de_DE locale here";
+    ::setenv("LOCPATH", locales.Path().c_str(), 1);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "the de_DE locale made by localedef cannot be used";
+    char probe[32];
+    std::snprintf(probe, sizeof probe, "%f", 1.5);
+    EXPECT_STREQ(probe, "1,500000") << "the locale does not write a comma";
+
+    auto unit = MakeSynth();
+    Connect(*unit);
+    Command(*unit, "samplerate -s 0 4 150");
+    const std::string reply = Command(*unit, "samplerate");
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    EXPECT_EQ(reply, "225000.000000\r\n");
 }
 
 } // namespace

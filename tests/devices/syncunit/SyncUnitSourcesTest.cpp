@@ -357,6 +357,30 @@ TEST(TimecodeSource, PalAtOneHundredHertzCountsFourSystemFramesPerTimecodeFrame)
     EXPECT_EQ(ClockOf(TimecodeAt(start, 100.0, 401)), "10:00:04:00 1/4");
 }
 
+TEST(TimecodeSource, EachFrameCountsFromTheStartAfresh)
+{
+    // One source sending frame after frame: the timecode of frame f is the start advanced by
+    // f system frames, whatever the source sent before (also after a jump back).
+    VParamTable params;
+    params.Set("SystemFrameRate", "100");
+    VRecordingSink sink;
+    VFakeSourceTimecode source(params, NowhereTarget(kDeviceId),
+                               Start(VStreamTimecode::PAL25, 10, 0, 0, 0));
+    source.SetSink(&sink);
+    std::vector<std::string> clocks;
+    for (const std::uint32_t frame : {0u, 1u, 2u, 3u, 4u, 5u, 100u, 8u})
+    {
+        std::uint32_t bytes = 0;
+        source.SendFrame(frame, frame - 1, bytes);
+        for (const Datagram& datagram : sink.Take())
+            clocks.push_back(ClockOf(datagram));
+    }
+    EXPECT_EQ(clocks,
+              std::vector<std::string>({"10:00:00:00 0/4", "10:00:00:00 1/4", "10:00:00:00 2/4",
+                                        "10:00:00:00 3/4", "10:00:00:01 0/4", "10:00:00:01 1/4",
+                                        "10:00:01:00 0/4", "10:00:00:02 0/4"}));
+}
+
 TEST(TimecodeSource, EveryStandardHasItsBits)
 {
     struct VCase

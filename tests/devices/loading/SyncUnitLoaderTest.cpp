@@ -1,14 +1,14 @@
 // Loading sync units: the X1D file's unit, the X2D file's unit after its cameras when the file
 // has a start timecode, synthetic units, and what is made when a file or a class list is
 // missing. No socket is opened.
-#include "SyncUnitTestSupport.h"
-
+#include "FileIO/X2DIO/VX1DHolder.h"
 #include "devices/VFakeDeviceManager.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
 #include "devices/loading/VTrialLoader.h"
 #include "devices/syncunit/VFakeDeviceNetSynth.h"
 #include "devices/syncunit/VFakeDeviceNetX1D.h"
 #include "devices/syncunit/VFakeDeviceNetX2D.h"
+#include "support/VTempDir.h"
 #include "tsmtrial/VX1DTrialGenerator.h"
 #include "tsmtrial/VX2DTrialGenerator.h"
 
@@ -18,7 +18,7 @@
 
 namespace
 {
-using namespace SyncUnitTest;
+using testsupport::VTempDir;
 
 constexpr std::uint32_t kLoopback = 0x7F000001u;
 
