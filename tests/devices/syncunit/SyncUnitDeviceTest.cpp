@@ -8,6 +8,8 @@
 #include "devices/syncunit/VFakeDeviceNetX1D.h"
 #include "devices/syncunit/VFakeDeviceNetX2D.h"
 #include "params/ParamAccess.h"
+#include "tsmtrial/VX2DTrialGenerator.h"
+#include "FileIO/X2DIO/VX2DHolder.h"
 #include "support/VUdpReceiver.h"
 
 #include <gtest/gtest.h>
@@ -315,6 +317,69 @@ TEST_F(SyncUnitDevice, InfoReportsOfTheThreeVariants)
     VStringStd description;
     x2d->GetDescription(description);
     EXPECT_STREQ(description.CStr(), "X2D: Vantrel 33554433");
+}
+
+TEST_F(SyncUnitDevice, EachVariantSendsToItsOwnPort)
+{
+    using testsupport::OpenPortPair;
+    // The X1D unit's card on the port itself (a trial without frames: trailers alone).
+    auto x1d = Make<VFakeDeviceNetX1D>(nullptr, kUnitId, 1u, htonl(kLoopback), htonl(kLoopback));
+    VUdpReceiver x1dPort;
+    ASSERT_TRUE(x1dPort.IsOpen());
+    Connect(*x1d);
+    Command(*x1d, "portset " + std::to_string(x1dPort.GetPort()));
+    Tick(*x1d, 1);
+    std::optional<testsupport::Bytes> trailer = x1dPort.Receive();
+    ASSERT_TRUE(trailer.has_value());
+    EXPECT_EQ(U16(*trailer, 0), 0xC005u);
+
+    // The synthetic card on p + 3000, and only with an analogue card fitted.
+    std::unique_ptr<VUdpReceiver> synthBase;
+    std::unique_ptr<VUdpReceiver> synthCard;
+    ASSERT_TRUE(OpenPortPair(synthBase, synthCard, 3000));
+    auto bare = Make<VFakeDeviceNetSynth>(0x02000002u, 2u, htonl(kLoopback), htonl(kLoopback));
+    auto synth = Make<VFakeDeviceNetSynth>(0x02000003u, 3u, htonl(kLoopback), htonl(kLoopback));
+    synth->SetParam("Card0Type", "Analogue");
+    for (VFakeDeviceNetSynth* unit : {bare.get(), synth.get()})
+    {
+        Connect(*unit);
+        unit->SetParam("SystemFrameRate", 100.0);
+        Command(*unit, "samplerate -s 0 5 150");
+        Command(*unit, "capture on");
+        Command(*unit, "portset " + std::to_string(synthBase->GetPort()));
+        Tick(*unit, 1);
+    }
+    const std::vector<testsupport::Bytes> card = synthCard->ReceiveAll();
+    ASSERT_EQ(card.size(), 4u); // 700, 700, 400 samples and the trailer, all from one unit
+    EXPECT_EQ(U32(card.back(), 8), 0x02000003u);
+    EXPECT_TRUE(synthBase->ReceiveAll().empty());
+    // Connected, the card type cannot be changed by a checked set.
+    EXPECT_FALSE(SetParamValue<std::string>(*synth->GetParamList(), "Card0Type", "Audio", true));
+
+    // The X2D unit's timecode on p + 2000, taken as 16 bits.
+    VTempDir dir;
+    VX2DGeneratorSettings settings;
+    settings.Cameras = 1;
+    settings.Frames = 2;
+    std::string error;
+    ASSERT_TRUE(WriteX2DTrial(dir.File("t.x2d"), settings, error)) << error;
+    auto x2d = Make<VFakeDeviceNetX2D>(VX2DHolder::Open(dir.File("t.x2d")), 0x02000004u, 4u,
+                                       htonl(kLoopback), htonl(kLoopback));
+    EXPECT_EQ(x2d->GetParamOr<std::string>("StartTime", ""), "10:00:00:00");
+    std::unique_ptr<VUdpReceiver> x2dBase;
+    std::unique_ptr<VUdpReceiver> x2dTimecode;
+    ASSERT_TRUE(OpenPortPair(x2dBase, x2dTimecode, 2000));
+    Connect(*x2d);
+    x2d->SetParam("SystemFrameRate", 100.0);
+    Command(*x2d, "portset " + std::to_string(x2dBase->GetPort()));
+    Tick(*x2d, 5);
+    const std::optional<testsupport::Bytes> timecode = x2dTimecode->Receive();
+    ASSERT_TRUE(timecode.has_value());
+    EXPECT_EQ(U16(*timecode, 0), 0xC003u);
+    EXPECT_EQ(U32(*timecode, 24), 0x01000010u); // 10:00:00:01, k = 1
+    EXPECT_EQ(VFakeDeviceNetX2D::TimecodePort(9000), 11000u);
+    EXPECT_EQ(VFakeDeviceNetX2D::TimecodePort(63536), 0u);
+    EXPECT_EQ(VFakeDeviceNetX2D::TimecodePort(64000), 464u);
 }
 
 TEST_F(SyncUnitDevice, NumbersDoNotFollowTheProcessLocale)
