@@ -14,6 +14,7 @@
 #include "devices/syncunit/VFakeDeviceNetX1D.h"
 #include "devices/syncunit/VFakeDeviceNetX2D.h"
 #include "devices/VDeviceConnectionServices.h"
+#include "net/LocalAddresses.h"
 #include "devices/VFakeDeviceManager.h"
 #include "net/VNetAddress.h"
 #include "params/ParamAccess.h"
@@ -194,6 +195,13 @@ int RunTsmCL(int argc, char* argv[])
 
     std::printf("Local IP: %s\n", localAddress.ToString().c_str());
     std::printf("HAL   IP: %s\n", halAddress.ToString().c_str());
+    // The devices bind their sockets to the local address, so that rigs on several
+    // addresses of one machine keep apart; one elsewhere can only fall back to every address.
+    if (!IsOwnAddress(localAddress.GetNetworkOrder()))
+        std::fprintf(stderr,
+                     "Warning: the local address %s is not one of this machine's; the devices "
+                     "listen and send on every address\n",
+                     localAddress.ToString().c_str());
 
     // The broadcast receiver runs from here on.
     // Each device that connects gets its command shell and awake-and-alive sender.

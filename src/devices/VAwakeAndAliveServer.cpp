@@ -24,7 +24,7 @@ VAwakeAndAliveServer::VAwakeAndAliveServer(uint32_t localAddress, uint32_t halAd
                                            uint32_t flags, uint16_t port, VPeriodicCallback* timer)
     : m_Timer(timer != nullptr ? *timer : VPeriodicCallback::GetShared()), m_Sink(*this)
 {
-    Open(halAddress, port);
+    Open(halAddress, port, localAddress);
     EncodeAwake(m_Awake.data(), localAddress, classCode, position, flags, deviceId);
     EncodeAlive(m_Alive.data(), localAddress, classCode, 0, deviceId);
     m_Timer.Register(this);

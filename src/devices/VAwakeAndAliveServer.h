@@ -55,8 +55,9 @@ constexpr uint16_t AWAKE_AND_ALIVE_PORT = 8570;
 class VAwakeAndAliveServer : public VDataOutSocket, public ITimerCallback
 {
 public:
-    /// Opens the socket towards `halAddress`:`port`, prepares both datagrams and registers
-    /// with `timer` (the process-wide 100 ms timer when null, created on first use).
+    /// Opens the socket towards `halAddress`:`port`, sending from `localAddress` when it is
+    /// one of this machine's, prepares both datagrams and registers with `timer` (the
+    /// process-wide 100 ms timer when null, created on first use).
     /// Addresses are in network byte order. A socket that cannot be opened is not reported:
     /// its datagrams are then dropped.
     VAwakeAndAliveServer(uint32_t localAddress, uint32_t halAddress, uint32_t deviceId,

@@ -18,10 +18,17 @@ class VThread;
 /// the socket layer delivers whatever their sender. Datagrams longer than
 /// VDataInSocket::BufferSize (1024 bytes) are dropped whole.
 ///
-/// The socket is bound to the wildcard address, not to the local address: on
-/// Linux a socket bound to a unicast address does not receive datagrams sent to
-/// the subnet or limited broadcast address. The HAL source filter is what keeps
-/// other senders out.
+/// Two sockets on the port, served by the one receive thread: one bound to the
+/// local address, which receives the commands sent to that address, and one bound
+/// to the wildcard address, which keeps only datagrams whose destination is a
+/// broadcast address (IP_PKTINFO; on Linux a socket bound to a unicast address
+/// receives no broadcasts). Both keep only the HAL's datagrams. So several rigs,
+/// each on its own address of one machine, share the port: each receives the
+/// commands sent to it and every broadcast, never another rig's unicasts (a
+/// single wildcard socket per rig cannot do that: with address reuse the system
+/// hands every unicast to the socket bound last). When the local address is 0 or
+/// not this machine's, one wildcard socket receives everything (a rig whose
+/// address lies elsewhere).
 ///
 /// Threading contract: Start and Stop run on the owner's thread (the main
 /// thread), never on the receive thread; OnBroadcastCommand runs on the receive
@@ -36,13 +43,13 @@ public:
     VBroadcastReceiver(const VBroadcastReceiver&) = delete;
     VBroadcastReceiver& operator=(const VBroadcastReceiver&) = delete;
 
-    /// Opens the socket on `port` (0: the system picks one, for tests) and starts
+    /// Opens the sockets on `port` (0: the system picks one, for tests) and starts
     /// the receive thread. On failure writes a warning on standard error, starts
     /// no thread and returns false; the program runs on without broadcasts.
     /// Starting while running does nothing and returns true.
     bool Start(uint16_t port = BROADCAST_CMD_PORT);
 
-    /// Wakes and joins the receive thread and closes the socket. When it returns,
+    /// Wakes and joins the receive thread and closes the sockets. When it returns,
     /// OnBroadcastCommand is not running and will not run again. Stopping twice,
     /// or without a start, is harmless.
     void Stop();
@@ -62,7 +69,12 @@ private:
     const uint32_t m_LocalAddress; // network order
     const uint32_t m_HalAddress;   // network order; the only accepted sender
 
-    mutable std::mutex m_StartStopLock; // guards m_Socket's opening and closing, m_Thread
-    VDataInSocket m_Socket;
-    std::unique_ptr<VThread> m_Thread; // runs m_Socket's receive loop
+    /// Opens the broadcast socket on the wildcard address and `port`; a warning on failure.
+    void OpenBroadcastSocket(uint16_t port);
+
+    /// Guards the sockets' opening and closing, m_Thread.
+    mutable std::mutex m_StartStopLock;
+    VDataInSocket m_Socket;            // the local address (or every address, see above)
+    VDataInSocket m_BroadcastSocket;   // open only beside a socket on the local address
+    std::unique_ptr<VThread> m_Thread; // runs the receive loop of both sockets
 };

@@ -31,7 +31,7 @@ VDeviceConnectionServices::VDeviceConnectionServices(uint16_t awakePort, VPeriod
 std::unique_ptr<IDeviceConnectionPart> VDeviceConnectionServices::CreateShell(VFakeDevice& device,
                                                                               uint16_t port)
 {
-    return Own(std::make_unique<VDeviceTelnetConnection>(device, port));
+    return Own(std::make_unique<VDeviceTelnetConnection>(device, port, device.GetLocalAddress()));
 }
 
 std::unique_ptr<IDeviceConnectionPart>

@@ -11,8 +11,9 @@
 class VPeriodicCallback;
 
 /// The IDeviceServices that tsmCL hands its device manager: CreateShell makes a
-/// VDeviceTelnetConnection serving the device on the given port, CreateAwakeSender a
-/// VAwakeAndAliveServer towards the HAL's port 8570 on the process-wide timer. Destroying
+/// VDeviceTelnetConnection serving the device on the given port of the device's local address,
+/// CreateAwakeSender a VAwakeAndAliveServer sending from that address towards the HAL's port
+/// 8570 on the process-wide timer. Destroying
 /// either part stops its threads and waits for them (within about a second), so nothing calls
 /// into the device afterwards.
 ///

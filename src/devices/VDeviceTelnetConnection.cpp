@@ -5,10 +5,11 @@
 #include <istream>
 #include <ostream>
 
-VDeviceTelnetConnection::VDeviceTelnetConnection(IShellDevice& device, uint16_t port)
+VDeviceTelnetConnection::VDeviceTelnetConnection(IShellDevice& device, uint16_t port,
+                                                 uint32_t address)
     : m_Device(device)
 {
-    StartListening(port, 0, true);
+    StartListening(port, 0, true, address);
 }
 
 VDeviceTelnetConnection::~VDeviceTelnetConnection()

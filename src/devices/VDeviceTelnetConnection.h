@@ -40,9 +40,12 @@ public:
     /// The shell port of position p is BasePort + p.
     static constexpr uint32_t BasePort = 9000;
 
-    /// Starts listening on `port` (0: the system picks one, see GetListeningPort) with no
-    /// receive time-out and accept-while-busy.
-    VDeviceTelnetConnection(IShellDevice& device, uint16_t port);
+    /// Starts listening on `port` (0: the system picks one, see GetListeningPort) of local
+    /// `address` (network order) with no receive time-out and accept-while-busy. A rig's
+    /// shells listen on the rig's own address only, so that rigs on several addresses of one
+    /// machine each keep their ports; 0, or an address that is not this machine's, listens on
+    /// every address.
+    VDeviceTelnetConnection(IShellDevice& device, uint16_t port, uint32_t address = 0);
     ~VDeviceTelnetConnection() override;
 
     /// The shell port of a device at 1-based `position`: 9000 + position, as 16 bits.

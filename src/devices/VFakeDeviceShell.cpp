@@ -152,7 +152,7 @@ void VFakeDevice::Notify(const std::string& arguments)
     std::lock_guard<std::recursive_mutex> lock(m_DataLock);
     m_DataOut.Close(true);
     m_HostTag = static_cast<uint16_t>(tag);
-    m_DataOut.Open(m_HalAddress, static_cast<uint16_t>(port));
+    m_DataOut.Open(m_HalAddress, static_cast<uint16_t>(port), m_LocalAddress);
     const int32_t mode = GetParamOr("SyncMode", int32_t{SyncModeFreeRunning});
     SendSyncStatus(mode);
     if (mode != SyncModeFreeRunning)

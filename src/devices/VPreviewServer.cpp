@@ -8,10 +8,10 @@ constexpr const char* PreviewThreadName = "PreviewServer";
 } // namespace
 
 VPreviewServer::VPreviewServer(uint32_t halAddress, uint32_t deviceId, uint32_t width,
-                               uint32_t height, uint16_t port)
+                               uint32_t height, uint16_t port, uint32_t localAddress)
     : m_Sink(*this), m_Picture(deviceId, width, height)
 {
-    Open(halAddress, port);
+    Open(halAddress, port, localAddress);
     if (!m_Picture.IsSendable())
     {
         ZEL_LOG("Preview", 1, "%u: no preview for a sensor of %u x %u pixels", deviceId, width,

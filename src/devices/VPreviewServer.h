@@ -30,9 +30,10 @@ public:
     /// Pause between two pictures.
     static constexpr uint32_t PicturePauseMs = 10;
 
-    /// Opens the socket towards `halAddress` (network order):`port` and starts the sender.
+    /// Opens the socket towards `halAddress` (network order):`port`, sending from
+    /// `localAddress` (network order; 0: the system's choice), and starts the sender.
     VPreviewServer(uint32_t halAddress, uint32_t deviceId, uint32_t width, uint32_t height,
-                   uint16_t port = PREVIEW_PORT);
+                   uint16_t port = PREVIEW_PORT, uint32_t localAddress = 0);
     /// Stops and joins the sender thread, then closes the socket.
     ~VPreviewServer() override;
     VPreviewServer(const VPreviewServer&) = delete;

@@ -19,9 +19,11 @@ public:
 
     /// Creates the UDP socket if it is not open yet, turns address reuse and non-blocking mode
     /// on, and aims it at `networkOrderAddress` (network byte order, as devices keep it) and
-    /// host-order `port`. On an already open socket only the destination changes. False if the
-    /// socket could not be created or configured; the destination is stored either way.
-    bool Open(uint32_t networkOrderAddress, uint16_t port);
+    /// host-order `port`. A new socket is bound to `sourceAddress` (network order; 0: none),
+    /// so its datagrams leave from that address, when it is one of this machine's (see
+    /// BindToAddressOrAny). On an already open socket only the destination changes. False if
+    /// the socket could not be created or configured; the destination is stored either way.
+    bool Open(uint32_t networkOrderAddress, uint16_t port, uint32_t sourceAddress = 0);
 
     /// Sends one datagram to the destination. Returns the byte count or -1 (errno kept).
     int SendDatagram(const void* data, size_t length);

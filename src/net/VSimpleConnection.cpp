@@ -27,11 +27,11 @@ VSimpleConnection::~VSimpleConnection()
 }
 
 bool VSimpleConnection::StartListening(uint16_t port, uint32_t receiveTimeoutMs,
-                                       bool acceptWhileBusy)
+                                       bool acceptWhileBusy, uint32_t address)
 {
     StopListening(); // the old listener must let go of the port before the new one binds
     auto listener =
-        std::make_unique<VSimpleListener>(*this, port, receiveTimeoutMs, acceptWhileBusy);
+        std::make_unique<VSimpleListener>(*this, address, port, receiveTimeoutMs, acceptWhileBusy);
     const bool bound = listener->IsBound();
     std::unique_ptr<VSimpleListener> displaced;
     {

@@ -49,9 +49,11 @@ public:
     VSimpleConnection& operator=(const VSimpleConnection&) = delete;
 
     /// Replaces any listener with a new one on `port` (0: the system picks one; see
-    /// GetListeningPort). True when it could bind at once; otherwise it keeps trying in the
-    /// background until stopped.
-    bool StartListening(uint16_t port, uint32_t receiveTimeoutMs, bool acceptWhileBusy);
+    /// GetListeningPort) of local `address` (network order; 0, or an address that is not this
+    /// machine's: every address). True when it could bind at once; otherwise it keeps trying
+    /// in the background until stopped.
+    bool StartListening(uint16_t port, uint32_t receiveTimeoutMs, bool acceptWhileBusy,
+                        uint32_t address = 0);
     /// Stops and joins the listener. Does not disconnect an attached peer.
     void StopListening();
     bool IsListening();

@@ -37,9 +37,9 @@ bool IsPassingAcceptError(int error)
 }
 } // namespace
 
-VSimpleListener::VSimpleListener(VSimpleConnection& owner, uint16_t port, uint32_t receiveTimeoutMs,
-                                 bool acceptWhileBusy)
-    : VThread(ListenerThreadName), m_Owner(owner), m_Port(port),
+VSimpleListener::VSimpleListener(VSimpleConnection& owner, uint32_t address, uint16_t port,
+                                 uint32_t receiveTimeoutMs, bool acceptWhileBusy)
+    : VThread(ListenerThreadName), m_Owner(owner), m_Address(address), m_Port(port),
       m_ReceiveTimeoutMs(receiveTimeoutMs), m_OwnerIdleEvent(owner.m_IdleEvent),
       m_AcceptWhileBusyEvent(true, acceptWhileBusy)
 {
@@ -66,9 +66,9 @@ bool VSimpleListener::OpenSocket()
     std::lock_guard<std::mutex> guard(m_SocketLock);
     if (IsStopRequested())
         return false;
-    const bool opened = m_Socket.Create(VSocketSimple::KindStream) &&
-                        m_Socket.SetReuseAddress(true) && m_Socket.Bind(m_Port) &&
-                        m_Socket.Listen(MaximumBacklog);
+    const bool opened =
+        m_Socket.Create(VSocketSimple::KindStream) && m_Socket.SetReuseAddress(true) &&
+        m_Socket.BindToAddressOrAny(m_Address, m_Port) && m_Socket.Listen(MaximumBacklog);
     if (!opened)
     {
         m_Socket.Close(true);

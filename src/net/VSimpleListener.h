@@ -11,8 +11,8 @@
 
 class VSimpleConnection;
 
-/// Listens on a TCP port on every local address and hands each accepted peer to its
-/// connection (Attach). Without accept-while-busy it accepts only while the connection is
+/// Listens on a TCP port, on one local address or on every one, and hands each accepted peer
+/// to its connection (Attach). Without accept-while-busy it accepts only while the connection is
 /// idle, so a second peer waits in the backlog until the first leaves; with it, every new peer
 /// is accepted and replaces the attached one.
 ///
@@ -29,10 +29,11 @@ class VSimpleConnection;
 class VSimpleListener : public VThread
 {
 public:
-    /// Opens the listening socket and starts the thread. `receiveTimeoutMs` is applied to each
-    /// attached peer's socket (0 = none).
-    VSimpleListener(VSimpleConnection& owner, uint16_t port, uint32_t receiveTimeoutMs,
-                    bool acceptWhileBusy);
+    /// Opens the listening socket and starts the thread. `address` (network order) is the
+    /// local address to listen on; 0, or an address that is not this machine's, listens on
+    /// every address. `receiveTimeoutMs` is applied to each attached peer's socket (0 = none).
+    VSimpleListener(VSimpleConnection& owner, uint32_t address, uint16_t port,
+                    uint32_t receiveTimeoutMs, bool acceptWhileBusy);
     ~VSimpleListener() override;
 
     /// True while the listening socket is bound and listening.
@@ -49,6 +50,7 @@ private:
     void CloseSocket();
 
     VSimpleConnection& m_Owner;
+    const uint32_t m_Address; // network order; 0: every address
     const uint16_t m_Port;
     const uint32_t m_ReceiveTimeoutMs;
     VEvent m_OwnerIdleEvent;       // a handle to the connection's idle event

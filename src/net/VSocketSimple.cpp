@@ -92,6 +92,25 @@ bool VSocketSimple::BindToAddress(uint32_t networkOrderAddress, uint16_t port)
            0;
 }
 
+bool VSocketSimple::BindToAddressOrAny(uint32_t networkOrderAddress, uint16_t port,
+                                       bool* boundToAddress)
+{
+    if (boundToAddress != nullptr)
+        *boundToAddress = false;
+    if (networkOrderAddress != htonl(INADDR_ANY))
+    {
+        if (BindToAddress(networkOrderAddress, port))
+        {
+            if (boundToAddress != nullptr)
+                *boundToAddress = true;
+            return true;
+        }
+        if (errno != EADDRNOTAVAIL)
+            return false;
+    }
+    return Bind(port);
+}
+
 uint16_t VSocketSimple::GetLocalPort() const
 {
     if (!IsValid())

@@ -55,6 +55,11 @@ public:
     bool BindTo(const std::string& host, uint16_t port);
     /// Binds to an IPv4 address given in network byte order, as devices keep addresses.
     bool BindToAddress(uint32_t networkOrderAddress, uint16_t port);
+    /// Binds to `networkOrderAddress` and `port` when the address is one of this machine's;
+    /// when it is 0, or the system says it is not this machine's (EADDRNOTAVAIL), binds to
+    /// every local address instead. `boundToAddress` (may be null) tells which happened.
+    bool BindToAddressOrAny(uint32_t networkOrderAddress, uint16_t port,
+                            bool* boundToAddress = nullptr);
     /// The local port after a bind or connect (host order), 0 on failure.
     uint16_t GetLocalPort() const;
 

@@ -4,7 +4,7 @@ VFakeSource::VFakeSource(const VFakeSourceTarget& target) : m_Target(target), m_
 {
     // Open creates the socket with address reuse, turns non-blocking mode on and stores the
     // destination (also when one of the steps fails).
-    Open(m_Target.HalAddress, m_Target.Port);
+    Open(m_Target.HalAddress, m_Target.Port, m_Target.LocalAddress);
 }
 
 VFakeSource::~VFakeSource()

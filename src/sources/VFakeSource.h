@@ -19,10 +19,14 @@ struct VFakeSourceTarget
     std::uint32_t HalAddress = 0;
     /// The destination port in host order (the camera adds the 1000 or 5000 offsets).
     std::uint16_t Port = 0;
+    /// The owning device's local address (network order): the datagrams leave from it when it
+    /// is one of this machine's. 0: the system chooses.
+    std::uint32_t LocalAddress = 0;
 };
 
 /// One stream of a device's frame data towards the HAL. The constructor creates a UDP
-/// socket with address reuse, makes it non-blocking and aims it at the target; failures are
+/// socket with address reuse, binds it to the target's local address, makes it non-blocking
+/// and aims it at the target; failures are
 /// ignored (a source whose socket could not be made drops every datagram, counted by the
 /// sink). Datagrams go through a VDataOutSocketSink, which repeats a send that finds no
 /// buffer space a few times, briefly, and then drops the datagram, so a frame never blocks

@@ -199,7 +199,9 @@ void VBroadcastCommandLine::Declare(CLI::App& broadcast)
             ->group("Where it goes");
         CommandLine::AddValue(*sub, "--to", Into(v.m_Destination, ParseAddress), "ADDR",
                               "destination; default: the HAL address when it is a loopback "
-                              "address or not given (127.0.0.1), else 255.255.255.255")
+                              "address or not given (127.0.0.1), else 255.255.255.255; a rig "
+                              "whose local address is not its HAL's takes the commands sent to "
+                              "its local address or to a broadcast address")
             ->group("Where it goes");
         CommandLine::AddValue(
             *sub, "--port",

@@ -19,7 +19,10 @@ namespace
 class VRecordingReceiver : public VBroadcastReceiver
 {
 public:
-    VRecordingReceiver() : VBroadcastReceiver(htonl(kLoopback), htonl(kLoopback)) {}
+    explicit VRecordingReceiver(uint32_t local = kLoopback)
+        : VBroadcastReceiver(htonl(local), htonl(kLoopback))
+    {
+    }
     ~VRecordingReceiver() override { Stop(); }
 
     VDatagramLog m_Log;
@@ -92,4 +95,37 @@ TEST(BroadcastReceiver, ReportsAPortItCannotBind)
     EXPECT_EQ(second.GetPort(), 0);
     second.Stop();
     close(blocker);
+}
+
+TEST(BroadcastReceiver, RigsOnTwoAddressesShareThePortEachWithItsOwnCommands)
+{
+    // Two rigs on one machine, on 127.0.0.1 and 127.0.0.2, both on one port.
+    VRecordingReceiver rigA(kLoopback);
+    VRecordingReceiver rigB(kOtherLoopback);
+    ASSERT_TRUE(rigA.Start(0));
+    const uint16_t port = rigA.GetPort();
+    ASSERT_TRUE(rigB.Start(port));
+
+    // Sent to an address no rig lives on: the broadcast sockets see it and let it go.
+    const std::vector<uint8_t> toNobody = Datagram({0x00070001, 1});
+    ASSERT_TRUE(SendFromTo(kLoopback, 0x7F000009u, port, toNobody));
+    const std::vector<uint8_t> toA = Datagram({0x00070001, 2});
+    const std::vector<uint8_t> toB = Datagram({0x00070001, 3});
+    ASSERT_TRUE(SendFromTo(kLoopback, kLoopback, port, toA));
+    ASSERT_TRUE(SendFromTo(kLoopback, kOtherLoopback, port, toB));
+    ASSERT_TRUE(rigA.m_Log.WaitFor(1)) << "rig A did not receive its command";
+    ASSERT_TRUE(rigB.m_Log.WaitFor(1)) << "rig B did not receive its command";
+    // Anything misrouted would have been delivered by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(rigA.m_Log.Datagrams(), std::vector<std::vector<uint8_t>>{toA});
+    EXPECT_EQ(rigB.m_Log.Datagrams(), std::vector<std::vector<uint8_t>>{toB});
+}
+
+TEST(BroadcastReceiver, ARigWhoseAddressLiesElsewhereReceivesOnEveryAddress)
+{
+    // 10.0.1.5 is none of this machine's addresses: as before, one socket on every address.
+    VRecordingReceiver receiver(0x0A000105u);
+    ASSERT_TRUE(receiver.Start(0));
+    ASSERT_TRUE(SendFrom(kLoopback, receiver.GetPort(), Datagram({0x000A0001})));
+    EXPECT_TRUE(receiver.m_Log.WaitFor(1));
 }

@@ -130,3 +130,28 @@ TEST(DataOutSocket, SendsToItsDestinationAndCanBeReaimed)
     EXPECT_EQ(second.Receive(buffer, sizeof buffer), 3);
     EXPECT_EQ(std::string(buffer, 3), "two");
 }
+
+TEST(DataOutSocket, SendsFromItsSourceAddressWhenThatIsThisMachines)
+{
+    VSocketSimple receiver;
+    ASSERT_TRUE(receiver.Create(VSocketSimple::KindDatagram));
+    ASSERT_TRUE(receiver.BindTo("127.0.0.1", 0));
+    receiver.SetReceiveTimeout(5000);
+    char buffer[16] = {};
+    sockaddr_in source{};
+
+    // A rig on 127.0.0.2 sends from 127.0.0.2, whatever route the system would choose.
+    VDataOutSocket rig;
+    ASSERT_TRUE(rig.Open(inet_addr("127.0.0.1"), receiver.GetLocalPort(), inet_addr("127.0.0.2")));
+    ASSERT_EQ(rig.SendDatagram("one", 3), 3);
+    ASSERT_EQ(receiver.ReceiveFrom(buffer, sizeof buffer, source), 3);
+    EXPECT_EQ(source.sin_addr.s_addr, inet_addr("127.0.0.2"));
+
+    // An address that is not this machine's: sent from the system's choice, as before.
+    VDataOutSocket elsewhere;
+    ASSERT_TRUE(
+        elsewhere.Open(inet_addr("127.0.0.1"), receiver.GetLocalPort(), inet_addr("10.0.1.5")));
+    ASSERT_EQ(elsewhere.SendDatagram("two", 3), 3);
+    ASSERT_EQ(receiver.ReceiveFrom(buffer, sizeof buffer, source), 3);
+    EXPECT_EQ(source.sin_addr.s_addr, inet_addr("127.0.0.1"));
+}

@@ -32,8 +32,9 @@ inline std::vector<uint8_t> Datagram(std::initializer_list<uint32_t> words)
 }
 
 /// Sends one datagram from `sourceHostOrder` (port chosen by the system) to
-/// 127.0.0.1:`port`. False when the socket cannot be set up or the send fails.
-inline bool SendFrom(uint32_t sourceHostOrder, uint16_t port, const std::vector<uint8_t>& bytes)
+/// `destinationHostOrder`:`port`. False when the socket cannot be set up or the send fails.
+inline bool SendFromTo(uint32_t sourceHostOrder, uint32_t destinationHostOrder, uint16_t port,
+                       const std::vector<uint8_t>& bytes)
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -43,7 +44,7 @@ inline bool SendFrom(uint32_t sourceHostOrder, uint16_t port, const std::vector<
     source.sin_addr.s_addr = htonl(sourceHostOrder);
     sockaddr_in destination = {};
     destination.sin_family = AF_INET;
-    destination.sin_addr.s_addr = htonl(kLoopback);
+    destination.sin_addr.s_addr = htonl(destinationHostOrder);
     destination.sin_port = htons(port);
     const bool sent = bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof(source)) == 0 &&
                       sendto(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL,
@@ -51,6 +52,12 @@ inline bool SendFrom(uint32_t sourceHostOrder, uint16_t port, const std::vector<
                              sizeof(destination)) == static_cast<ssize_t>(bytes.size());
     close(fd);
     return sent;
+}
+
+/// Sends one datagram from `sourceHostOrder` to 127.0.0.1:`port`.
+inline bool SendFrom(uint32_t sourceHostOrder, uint16_t port, const std::vector<uint8_t>& bytes)
+{
+    return SendFromTo(sourceHostOrder, kLoopback, port, bytes);
 }
 
 } // namespace testsupport

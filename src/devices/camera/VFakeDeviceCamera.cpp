@@ -187,9 +187,9 @@ void VFakeDeviceCamera::OnPreviewModeChanged(bool on)
     // A negative size (set by hand) previews nothing rather than a huge picture.
     const int32_t width = std::max(GetParamOr("SensorWidth", int32_t{0}), int32_t{0});
     const int32_t height = std::max(GetParamOr("SensorHeight", int32_t{0}), int32_t{0});
-    m_PreviewServer = std::make_unique<VPreviewServer>(GetHalAddress(), GetDeviceId(),
-                                                       static_cast<uint32_t>(width),
-                                                       static_cast<uint32_t>(height));
+    m_PreviewServer = std::make_unique<VPreviewServer>(
+        GetHalAddress(), GetDeviceId(), static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+        PREVIEW_PORT, GetLocalAddress());
 }
 
 // ---- connection ------------------------------------------------------------

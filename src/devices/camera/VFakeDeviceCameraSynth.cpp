@@ -115,6 +115,7 @@ void VFakeDeviceCameraSynth::SetDataPort(uint32_t port)
     VFakeSourceTarget centroids;
     centroids.DeviceId = GetDeviceId();
     centroids.HalAddress = GetHalAddress();
+    centroids.LocalAddress = GetLocalAddress();
     centroids.Port = static_cast<uint16_t>(port);
     VFakeSourceTarget greyscale = centroids;
     greyscale.Port = static_cast<uint16_t>(port + kGreyscalePortOffset);

@@ -30,6 +30,7 @@ VFakeSourceTarget Target(const VFakeDevice& device, uint32_t port)
     VFakeSourceTarget target;
     target.DeviceId = device.GetDeviceId();
     target.HalAddress = device.GetHalAddress();
+    target.LocalAddress = device.GetLocalAddress();
     target.Port = static_cast<uint16_t>(port);
     return target;
 }

@@ -398,6 +398,7 @@ VFakeSourceTarget VFakeDeviceNet::SourceTarget(std::uint32_t port) const
     VFakeSourceTarget target;
     target.DeviceId = GetDeviceId();
     target.HalAddress = GetHalAddress();
+    target.LocalAddress = GetLocalAddress();
     target.Port = static_cast<std::uint16_t>(port);
     return target;
 }
