@@ -162,7 +162,10 @@ TEST(WiresharkCapture, DecodedDemoRunAgreesWithTsmhost)
     {
         if (!IsThisRunsPacket(layers, runPorts))
             continue;
-        EXPECT_TRUE(Values(layers, "_ws.expert.message").empty()) << layers.dump(1);
+        // Wireshark's UDP dissector takes any port of 33434-33534 for a traceroute's, and the
+        // system may give a sender one of those: not the dissector's finding.
+        for (const std::string& message : Values(layers, "_ws.expert.message"))
+            EXPECT_EQ(message.rfind("Possible traceroute", 0), 0u) << layers.dump(1);
         if (Value(layers, "tsm.bcast.code") == "0x00030005")
         {
             masterRates.push_back(Value(layers, "tsm.bcast.rate"));
