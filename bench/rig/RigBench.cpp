@@ -273,7 +273,7 @@ VRunResult RunRig(VEventManagerQt& events, const std::string& trial, uint32_t ca
     }
 
     VSyncUnitLoad syncUnits;
-    if (!analogueTrial.empty() && !syncUnits.Add(*manager, analogueTrial, result.m_Failure))
+    if (!analogueTrial.empty() && !syncUnits.Add(*manager, analogueTrial, rate, result.m_Failure))
         return result;
     VHostReceiver receiver(centroidPort, *greyscalePort);
     receiver.Start();

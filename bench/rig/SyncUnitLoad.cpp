@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <map>
 
@@ -27,6 +28,9 @@ namespace
 {
 constexpr std::uint32_t kLoopback = 0x7F000001u;
 constexpr std::uint16_t kSynthPortOffset = 3000;
+/// The two units' sample rates: 135 MHz / 45000 and 135 MHz / 750.
+constexpr double kX1DRate = 3000.0;
+constexpr double kSynthRate = 180000.0;
 
 /// A non-blocking UDP socket on 127.0.0.1 at `port` (0: any); -1 when it cannot be bound.
 int OpenPort(std::uint16_t port)
@@ -167,7 +171,8 @@ VSyncUnitLoad::~VSyncUnitLoad()
     }
 }
 
-bool VSyncUnitLoad::Add(VFakeDeviceManager& manager, const std::string& trial, std::string& error)
+bool VSyncUnitLoad::Add(VFakeDeviceManager& manager, const std::string& trial, double rate,
+                        std::string& error)
 {
     VPort& x1dPort = m_Ports[0];
     VPort& synthPort = m_Ports[1];
@@ -210,10 +215,10 @@ bool VSyncUnitLoad::Add(VFakeDeviceManager& manager, const std::string& trial, s
     for (VFakeDevice* unit : {x1d.get(), synth.get()})
         Command(*unit, "datadisable false");
     x1dPort.DeviceId = x1d->GetDeviceId();
-    x1dPort.Instants = 30;
+    x1dPort.Instants = static_cast<std::uint16_t>(std::lround(kX1DRate / rate));
     x1dPort.Channels = 64;
     synthPort.DeviceId = synth->GetDeviceId();
-    synthPort.Instants = 1800;
+    synthPort.Instants = static_cast<std::uint16_t>(std::lround(kSynthRate / rate));
     synthPort.Channels = 1;
     return true;
 }

@@ -17,9 +17,9 @@ class VFakeDevice;
 
 /// Two sync units configured as a host would, through their shells:
 /// - the X1D trial's unit, replaying its 64 channels at 3000 Hz ("samplerate -s 0 1 45000",
-///   "anactl -a on", "capture on"): 30 instants × 64 channels a frame at 100 Hz;
+///   "anactl -a on", "capture on"): 30 instants × 64 channels a frame at 100 Hz (6 at 500 Hz);
 /// - a synthetic unit at 180 kHz ("Card0Type" "Analogue", "samplerate -s 0 5 150", "capture
-///   on"): 1800 instants of 1 channel a frame at 100 Hz.
+///   on"): 1800 instants of 1 channel a frame at 100 Hz (360 at 500 Hz).
 /// A thread drains both data ports with recvmmsg and keeps each frame's trailer and the sample
 /// bytes that came before it. Register the two class lists before Add and release them after
 /// the manager is gone.
@@ -40,8 +40,10 @@ public:
     VSyncUnitLoad(const VSyncUnitLoad&) = delete;
     VSyncUnitLoad& operator=(const VSyncUnitLoad&) = delete;
 
-    /// Appends both units to `manager`, connects and configures them. False with `error`.
-    bool Add(VFakeDeviceManager& manager, const std::string& trial, std::string& error);
+    /// Appends both units to `manager`, connects and configures them for frames at `rate`
+    /// Hz (what each frame must hold follows from it). False with `error`.
+    bool Add(VFakeDeviceManager& manager, const std::string& trial, double rate,
+             std::string& error);
     void Start();
     void Stop();
 
