@@ -72,6 +72,16 @@ std::uint64_t VHostDevice::GetIncomplete() const
     return MostOfStreams(*this, [](const VStreamCounters& s) { return s.Incomplete; });
 }
 
+std::uint64_t VHostDevice::GetLate() const
+{
+    return MostOfStreams(*this, [](const VStreamCounters& s) { return s.Late; });
+}
+
+std::uint64_t VHostDevice::GetDuplicated() const
+{
+    return SumStreams(*this, [](const VStreamCounters& s) { return s.Duplicated; });
+}
+
 std::uint64_t VHostDevice::GetMalformed() const
 {
     return SumStreams(*this, [](const VStreamCounters& s) { return s.Malformed; });

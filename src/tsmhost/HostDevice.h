@@ -27,6 +27,10 @@ struct VStreamCounters
     std::uint64_t Incomplete = 0;
     /// Datagrams that could not be decoded, or that named another device or stream.
     std::uint64_t Malformed = 0;
+    /// Datagrams that repeated the one before on the port byte for byte (not decoded again),
+    /// and frames that ended later than the host's limit after they were due (VFrameSchedule).
+    std::uint64_t Duplicated = 0;
+    std::uint64_t Late = 0;
     std::string LastProblem;
     /// Totals of what the frames held.
     std::uint64_t Centroids = 0;
@@ -133,6 +137,10 @@ struct VHostDevice
     std::uint64_t GetLost() const;
     std::uint64_t GetOutOfOrder() const;
     std::uint64_t GetIncomplete() const;
+    /// Frames later than the host's limit: the most of any of its streams.
+    std::uint64_t GetLate() const;
+    /// Datagrams repeated, over all its ports.
+    std::uint64_t GetDuplicated() const;
     /// Sums over all its ports.
     std::uint64_t GetMalformed() const;
     std::uint64_t GetDatagrams() const;

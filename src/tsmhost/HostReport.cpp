@@ -75,7 +75,7 @@ std::string SignalText(const VHostDevice& device, double samplesPerSecond)
 
 constexpr const char* TableHeading =
     "device      type               frames/s  dgrams/s     MB/s  cent/fr  trk/fr    lost  "
-    "order  timecode, analogue\n";
+    "order    dup   late  silent  restarts  timecode, analogue\n";
 
 std::string TableLine(const VHostDevice& device, double framesPerSecond, double datagramsPerSecond,
                       double megabytesPerSecond, double centroidsPerFrame, double tracksPerFrame,
@@ -88,10 +88,14 @@ std::string TableLine(const VHostDevice& device, double framesPerSecond, double 
     const std::string perFrame = device.IsCamera()
                                      ? Printf("%8.1f %7.1f", centroidsPerFrame, tracksPerFrame)
                                      : Printf("%8s %7s", "-", "-");
-    return Printf("%-11u %-18s %9.1f %9.1f %8.3f %s %7llu %6llu  %s\n", device.Id, type.c_str(),
-                  framesPerSecond, datagramsPerSecond, megabytesPerSecond, perFrame.c_str(),
-                  static_cast<unsigned long long>(device.GetLost()),
-                  static_cast<unsigned long long>(device.GetOutOfOrder()), signals.c_str());
+    return Printf("%-11u %-18s %9.1f %9.1f %8.3f %s %7llu %6llu %6llu %6llu %7llu %9llu  %s\n",
+                  device.Id, type.c_str(), framesPerSecond, datagramsPerSecond, megabytesPerSecond,
+                  perFrame.c_str(), static_cast<unsigned long long>(device.GetLost()),
+                  static_cast<unsigned long long>(device.GetOutOfOrder()),
+                  static_cast<unsigned long long>(device.GetDuplicated()),
+                  static_cast<unsigned long long>(device.GetLate()),
+                  static_cast<unsigned long long>(device.SilentSpells),
+                  static_cast<unsigned long long>(device.Restarts), signals.c_str());
 }
 
 std::string StateText(const VHostDevice& device)
@@ -151,6 +155,7 @@ std::vector<std::string> JudgeRun(const std::vector<VHostDevice>& devices,
             problems.push_back(name + ": sent no frames");
         AddCount(problems, device, device.GetLost(), "frames lost");
         AddCount(problems, device, device.GetOutOfOrder(), "frames out of order");
+        AddCount(problems, device, device.GetDuplicated(), "datagrams duplicated");
         AddCount(problems, device, device.GetIncomplete(), "frames incomplete",
                  LastProblem(device));
         AddCount(problems, device, device.GetMalformed(), "malformed datagrams",
@@ -305,6 +310,8 @@ std::string FormatSummaryJson(const VRunSummary& summary)
                                                   {"frames", stream.Sequence.GetFrames()},
                                                   {"lost", stream.Sequence.GetLost()},
                                                   {"out_of_order", stream.Sequence.GetOutOfOrder()},
+                                                  {"duplicated", stream.Duplicated},
+                                                  {"late", stream.Late},
                                                   {"jumps", stream.Sequence.GetJumps()},
                                                   {"incomplete", stream.Incomplete},
                                                   {"malformed", stream.Malformed},
@@ -331,6 +338,8 @@ std::string FormatSummaryJson(const VRunSummary& summary)
              {"tracks_per_frame", PerFrame(device.GetTracks(), primary)},
              {"lost", device.GetLost()},
              {"out_of_order", device.GetOutOfOrder()},
+             {"duplicated", device.GetDuplicated()},
+             {"late", device.GetLate()},
              {"incomplete", device.GetIncomplete()},
              {"malformed", device.GetMalformed()},
              {"alive_gaps", device.AliveGaps},

@@ -36,8 +36,9 @@ struct VRunSummary
 };
 
 /// The problems of a run: no device, or any device not configured, silent, restarted,
-/// sending no frames (cameras), losing, reordering or damaging frames, or sending timecode
-/// that does not follow on; a recording error.
+/// sending no frames (cameras), losing, reordering, repeating or damaging frames, or sending
+/// timecode that does not follow on; a recording error. Late frames are not problems: a
+/// loaded machine makes some.
 std::vector<std::string> JudgeRun(const std::vector<VHostDevice>& devices,
                                   const std::string& recordError);
 

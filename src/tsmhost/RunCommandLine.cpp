@@ -175,14 +175,19 @@ void DeclareRunOptions(CLI::App& run, VRunOptions& o)
     AddValue(run, "--stream-delay", Word(o.StreamDelayMs, 0, 60000), "MS",
              "hold each frame information item back by MS milliseconds, to check a latency "
              "measurement against a known latency (default 0)");
+    AddValue(run, "--late-ms", Word(o.LateMs, 1, 60000), "MS",
+             "count a frame as late when it ends more than MS milliseconds after it was due: "
+             "one frame period after the one before, from the FRAME_NUMBER the host sent "
+             "(default 50; late frames are reported, not counted as problems)");
     run.footer("Acts as the capture host (the HAL): finds the devices from their AWAKE and ALIVE "
                "datagrams, configures each over its shell (a sync unit's analogue card too: "
                "\"samplerate\", \"anactl -a on\", \"capture on\"), starts the rig and receives "
                "what it streams, showing a table once a second and a summary at the end.\nExit "
                "status: 0 "
                "when every device streamed its frames without loss, 1 when any "
-               "device lost, reordered or damaged frames, fell silent, restarted or could not be "
-               "configured (or none was found), 2 bad arguments, 3 the host could not start (a "
+               "device lost, reordered, repeated or damaged frames, fell silent, restarted or "
+               "could not be configured (or none was found), 2 bad arguments, 3 the host could not "
+               "start (a "
                "port in use, an address that is not this machine's, a recording that cannot be "
                "written).");
 }

@@ -39,6 +39,8 @@ struct VRunOptions
     /// --serve-stream PORT: serve the host's data stream (frame information) there.
     std::optional<std::uint16_t> ServeStream;
     std::uint32_t StreamDelayMs = 0; ///< --stream-delay MS before each frame information
+    /// --late-ms MS: a frame ending more than this after it was due counts as late.
+    std::uint32_t LateMs = 50;
 };
 
 /// A prescaler and divisor of the sync unit's 135 MHz sample clock for a sample rate of `hertz`:

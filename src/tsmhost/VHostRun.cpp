@@ -58,6 +58,7 @@ VHostSettings VHostRun::MakeSettings(const VRunOptions& options, const VNetAddre
     settings.ShellTimeoutMs = options.ShellTimeoutMs;
     settings.AnaloguePrescaler = options.AnaloguePrescaler;
     settings.AnalogueDivisor = options.AnalogueDivisor;
+    settings.LateMs = options.LateMs;
     if (options.BroadcastAddress)
         settings.BroadcastAddress = options.BroadcastAddress;
     else if (!options.BroadcastToDevices && !IsLoopbackAddress(hal))
@@ -192,6 +193,7 @@ int VHostRun::Run()
     session.Broadcast(DataDisableWords(1), ignored);
     if (const auto rate = SplitFrameRate(m_Rate))
         session.Broadcast(MasterWords(BROADCAST_CMD_ALL_DEVICES, false, *rate), ignored);
+    std::this_thread::sleep_for(std::chrono::milliseconds(DrainMs));
     session.SetRecorder(nullptr);
     if (summary.Recording)
     {
@@ -270,9 +272,14 @@ bool VHostRun::SendSync(VHostSession& session, bool withFrameNumber)
 {
     const std::optional<VBroadcastFrameRate> rate = SplitFrameRate(m_Rate);
     std::string error;
-    const bool sent = rate && session.Broadcast(MasterWords(m_Master, false, *rate), error) &&
+    const bool mastered = rate && session.Broadcast(MasterWords(m_Master, false, *rate), error);
+    // No frame numbered from this FRAME_NUMBER can leave the rig before it is sent.
+    const Clock::time_point numbered = Clock::now();
+    const bool sent = mastered &&
                       (!withFrameNumber || session.Broadcast(FrameNumberWords(0), error)) &&
                       session.Broadcast(DataDisableWords(0), error);
+    if (sent && withFrameNumber)
+        session.StartSchedule(numbered, m_Rate);
     if (!sent)
     {
         std::fprintf(m_Err, "tsmhost: cannot send the sync commands: %s\n", error.c_str());

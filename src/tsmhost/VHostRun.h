@@ -33,6 +33,9 @@ public:
     static constexpr std::uint32_t SettleMs = 500;
     /// A camera silent this long after the sync commands gets them once more.
     static constexpr std::uint32_t SyncRetryMs = 2000;
+    /// How long the host still receives after it told the rig to stop its data: frames
+    /// already on their way, and those the rig sends before it has taken the command in.
+    static constexpr std::uint32_t DrainMs = 200;
 
     VHostRun(VRunOptions options, const std::atomic<bool>& stop, std::FILE* out, std::FILE* err);
     VHostRun(const VHostRun&) = delete;

@@ -64,7 +64,8 @@ bool IsCameraStreamRole(EStreamRole role)
 VHostSession::VHostSession(VHostSettings settings)
     : m_Settings(std::move(settings)),
       m_Receiver([this](std::uint32_t tag, const std::uint8_t* data, std::size_t length,
-                        const sockaddr_in& source) { OnDatagram(tag, data, length, source); })
+                        const sockaddr_in& source) { OnDatagram(tag, data, length, source); }),
+      m_Schedule(std::chrono::milliseconds(m_Settings.LateMs))
 {
 }
 
@@ -221,6 +222,12 @@ void VHostSession::SetRecorder(VFrameRecorder* recorder)
     m_Recorder = recorder;
 }
 
+void VHostSession::StartSchedule(Clock::time_point sent, double rate)
+{
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Schedule.Start(sent, rate);
+}
+
 void VHostSession::SetFrameListener(IHostFrameListener* listener)
 {
     std::lock_guard<std::mutex> lock(m_Lock);
@@ -330,6 +337,18 @@ void VHostSession::OnDatagram(std::uint32_t tag, const std::uint8_t* data, std::
         OnStatus(device, data, length);
         return;
     }
+    // Frames, headers and trailers never repeat a datagram byte for byte: a repeat is one the
+    // network (or an injected fault) sent twice. Analogue samples carry no header, so theirs
+    // are told by their trailer.
+    const bool repeat = IsRepeat(VDecoderKey{slot, role}, data, length);
+    VAnalogueTrailer trailer;
+    const bool analogue =
+        !device.IsCamera() && (role == EStreamRole::Primary || role == EStreamRole::AnalogueSynth);
+    if (repeat && (!analogue || DecodeAnalogueTrailer(data, length, trailer)))
+    {
+        ++stream.Duplicated;
+        return;
+    }
     if (device.IsCamera() && IsCameraStreamRole(role))
     {
         OnCameraStream(slot, role, data, length);
@@ -340,14 +359,60 @@ void VHostSession::OnDatagram(std::uint32_t tag, const std::uint8_t* data, std::
         OnTimecode(device, data, length);
         return;
     }
-    if (!device.IsCamera() && (role == EStreamRole::Primary || role == EStreamRole::AnalogueSynth))
+    if (analogue)
     {
-        OnAnalogue(device, slot, role, data, length);
+        OnAnalogue(device, slot, role, data, length, repeat);
         return;
     }
     ++stream.Malformed;
     stream.LastProblem = std::to_string(length) + " bytes on the " + HostPorts::RoleName(role) +
                          " port, which this device does not use";
+}
+
+std::uint64_t
+VHostSession::DropRepeats(VStreamCounters& stream, std::vector<std::uint8_t>& samples,
+                          const std::vector<std::pair<std::size_t, std::size_t>>& repeats,
+                          std::uint64_t excess)
+{
+    // The latest repeats that make up the excess exactly were the duplicates; without them
+    // the frame is whole.
+    std::vector<std::pair<std::size_t, std::size_t>> duplicates;
+    std::uint64_t left = excess;
+    for (auto place = repeats.rbegin(); place != repeats.rend() && left > 0; ++place)
+    {
+        if (place->second <= left)
+        {
+            duplicates.push_back(*place);
+            left -= place->second;
+        }
+    }
+    if (left != 0)
+        return 0;
+    stream.Duplicated += duplicates.size();
+    // From the back, so the places still to erase stay where they are.
+    for (const auto& [offset, length] : duplicates)
+    {
+        if (offset != NotKept && offset + length <= samples.size())
+            samples.erase(samples.begin() + static_cast<std::ptrdiff_t>(offset),
+                          samples.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    }
+    return excess;
+}
+
+bool VHostSession::IsRepeat(const VDecoderKey& key, const std::uint8_t* data, std::size_t length)
+{
+    std::vector<std::uint8_t>& last = m_LastDatagrams[key];
+    const bool repeat =
+        length > 0 && last.size() == length && std::equal(last.begin(), last.end(), data);
+    last.assign(data, data + length);
+    return repeat;
+}
+
+void VHostSession::JudgeLateness(VStreamCounters& stream, std::uint32_t frame,
+                                 VFrameSequence::EVerdict verdict)
+{
+    if (m_Schedule.OnFrame(frame, Clock::now(), verdict))
+        ++stream.Late;
 }
 
 void VHostSession::OnDiscovery(const std::uint8_t* data, std::size_t length,
@@ -436,7 +501,10 @@ void VHostSession::RestartDevice(std::size_t slot, const char* why)
     }
     device.TimecodeTrack.Reset();
     for (EStreamRole role : {EStreamRole::Primary, EStreamRole::AnalogueSynth})
+    {
         m_AnalogueSamples.erase(VDecoderKey{slot, role});
+        m_AnalogueRepeats.erase(VDecoderKey{slot, role});
+    }
     for (auto& [key, decoder] : m_Decoders)
     {
         if (key.Slot == slot)
@@ -521,7 +589,8 @@ void VHostSession::OnCameraFrame(std::size_t slot, EStreamRole role, VCameraStre
                              ", stream kind " + std::to_string(frame.Trailer.StreamKind);
         return;
     }
-    stream.Sequence.OnFrame(frame.Trailer.FrameNumber, frame.Trailer.PreviousFrame);
+    JudgeLateness(stream, frame.Trailer.FrameNumber,
+                  stream.Sequence.OnFrame(frame.Trailer.FrameNumber, frame.Trailer.PreviousFrame));
     if (!frame.IsComplete())
     {
         ++stream.Incomplete;
@@ -552,7 +621,8 @@ void VHostSession::OnTimecode(VHostDevice& device, const std::uint8_t* data, std
                                                       "not this device's timecode datagram";
         return;
     }
-    stream.Sequence.OnFrame(timecode.FrameNumber, timecode.PreviousFrame);
+    JudgeLateness(stream, timecode.FrameNumber,
+                  stream.Sequence.OnFrame(timecode.FrameNumber, timecode.PreviousFrame));
     device.LastTimecode = timecode.Format();
     CheckTimecodeAdvance(device, timecode);
     NoteFrameTime(device);
@@ -581,21 +651,29 @@ void VHostSession::CheckTimecodeAdvance(VHostDevice& device, const VTimecodeData
 }
 
 void VHostSession::OnAnalogue(VHostDevice& device, std::size_t slot, EStreamRole role,
-                              const std::uint8_t* data, std::size_t length)
+                              const std::uint8_t* data, std::size_t length, bool repeat)
 {
     VStreamCounters& stream = device.Stream(role);
-    std::vector<std::uint8_t>& samples = m_AnalogueSamples[VDecoderKey{slot, role}];
+    const VDecoderKey key{slot, role};
+    std::vector<std::uint8_t>& samples = m_AnalogueSamples[key];
+    std::vector<std::pair<std::size_t, std::size_t>>& repeats = m_AnalogueRepeats[key];
     VAnalogueTrailer trailer;
     if (!DecodeAnalogueTrailer(data, length, trailer))
     {
         // Samples carry no header: anything that is not a trailer counts as samples. They are
         // kept for the recording, up to the most one frame can hold.
         stream.PendingSampleBytes += length;
-        if (m_Recorder != nullptr && samples.size() + length <= MaxAnalogueFrameBytes)
+        const bool keep = m_Recorder != nullptr && samples.size() + length <= MaxAnalogueFrameBytes;
+        if (repeat)
+            repeats.emplace_back(keep ? samples.size() : NotKept, length);
+        if (keep)
             samples.insert(samples.end(), data, data + length);
         return;
     }
-    const std::uint64_t arrived = stream.PendingSampleBytes;
+    std::uint64_t arrived = stream.PendingSampleBytes;
+    if (arrived > trailer.DataBytes && trailer.DeviceId == device.Id)
+        arrived -= DropRepeats(stream, samples, repeats, arrived - trailer.DataBytes);
+    repeats.clear();
     stream.PendingSampleBytes = 0;
     if (trailer.DeviceId != device.Id)
     {
@@ -604,7 +682,8 @@ void VHostSession::OnAnalogue(VHostDevice& device, std::size_t slot, EStreamRole
         samples.clear();
         return;
     }
-    stream.Sequence.OnFrame(trailer.FrameNumber, trailer.PreviousFrame);
+    JudgeLateness(stream, trailer.FrameNumber,
+                  stream.Sequence.OnFrame(trailer.FrameNumber, trailer.PreviousFrame));
     NoteFrameTime(device);
     if (m_FrameListener != nullptr)
         m_FrameListener->OnDeviceFrame(device.Id, trailer.FrameNumber);

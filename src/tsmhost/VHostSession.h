@@ -7,6 +7,7 @@
 #include "tsmhost/HostDevice.h"
 #include "tsmhost/SyncUnitStreamDecoder.h"
 #include "tsmhost/VBroadcastSender.h"
+#include "tsmhost/VFrameSchedule.h"
 #include "tsmhost/VHostReceiver.h"
 
 #include "net/VNetAddress.h"
@@ -45,6 +46,8 @@ struct VHostSettings
     std::uint16_t HostTag = 1;
     /// A device heard from for this long is silent.
     std::uint32_t SilenceMs = 1000;
+    /// A frame ending more than this long after it was due is late (VFrameSchedule).
+    std::uint32_t LateMs = 50;
     /// A device heard only through ALIVE gets a RESET (so it announces its position) after
     /// this long, at most ResetAttempts times, ResetIntervalMs apart.
     std::uint32_t ResetDelayMs = 300;
@@ -104,6 +107,8 @@ public:
     static constexpr std::size_t MaxAnalogueFrameBytes = 65535u * 64u * 2u;
     /// Discovery problems reported one by one; later ones are only counted.
     static constexpr std::uint64_t ReportedDiscoveryProblems = 5;
+    /// The place of a repeated analogue datagram whose bytes were not kept.
+    static constexpr std::size_t NotKept = static_cast<std::size_t>(-1);
 
     explicit VHostSession(VHostSettings settings);
     ~VHostSession();
@@ -125,6 +130,8 @@ public:
 
     /// From now on, devices configured later are marked as needing the sync commands again.
     void SetStreaming(bool streaming);
+    /// The host sent FRAME_NUMBER 0 at `sent` with the rig at `rate`: the frames' schedule.
+    void StartSchedule(Clock::time_point sent, double rate);
     /// Ids of devices configured (or restarted) while streaming, once each.
     std::vector<std::uint32_t> TakeDevicesNeedingSync();
     /// Frames of cameras and the analogue frames of sync units go to `recorder` (null: no
@@ -168,7 +175,20 @@ private:
     void OnTimecode(VHostDevice& device, const std::uint8_t* data, std::size_t length);
     void CheckTimecodeAdvance(VHostDevice& device, const VTimecodeDatagram& timecode);
     void OnAnalogue(VHostDevice& device, std::size_t slot, HostPorts::EStreamRole role,
-                    const std::uint8_t* data, std::size_t length);
+                    const std::uint8_t* data, std::size_t length, bool repeat);
+    /// An analogue frame's sample bytes exceed its trailer's by `excess`: when the latest of
+    /// the datagrams that repeated the one before (`repeats`: place in `samples` or NotKept,
+    /// and length) make up exactly that, they were duplicates: counted, and taken out of
+    /// `samples`. Returns the bytes taken off, `excess` or 0.
+    std::uint64_t DropRepeats(VStreamCounters& stream, std::vector<std::uint8_t>& samples,
+                              const std::vector<std::pair<std::size_t, std::size_t>>& repeats,
+                              std::uint64_t excess);
+    /// Whether the datagram repeats the one before on its port byte for byte; keeps it for
+    /// the next.
+    bool IsRepeat(const VDecoderKey& key, const std::uint8_t* data, std::size_t length);
+    /// Counts the frame late when the schedule says so.
+    void JudgeLateness(VStreamCounters& stream, std::uint32_t frame,
+                       VFrameSequence::EVerdict verdict);
     void NoteFrameTime(VHostDevice& device);
     void RestartDevice(std::size_t slot, const char* why);
 
@@ -193,8 +213,13 @@ private:
     std::vector<VHostDevice> m_Devices;
     std::map<VDecoderKey, std::unique_ptr<VCameraStreamDecoder>> m_Decoders;
     std::map<VDecoderKey, std::uint64_t> m_DecoderMalformedSeen;
-    /// The sample bytes of each analogue stream's frame in progress, kept while recording.
+    /// The sample bytes of each analogue stream's frame in progress, kept while recording,
+    /// and where in them the datagrams that repeated the one before lie.
     std::map<VDecoderKey, std::vector<std::uint8_t>> m_AnalogueSamples;
+    std::map<VDecoderKey, std::vector<std::pair<std::size_t, std::size_t>>> m_AnalogueRepeats;
+    /// The last data datagram of each port, to recognise a repeat.
+    std::map<VDecoderKey, std::vector<std::uint8_t>> m_LastDatagrams;
+    VFrameSchedule m_Schedule;
     std::deque<std::string> m_Events;
     VHostCounters m_Counters;
     VFrameRecorder* m_Recorder = nullptr;

@@ -22,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace host_test
 {
@@ -227,7 +228,8 @@ public:
             info.PreviousFrame = previous;
             info.ReportCentroidCount = true;
             info.TrackingOn = m_Layout.Tracks;
-            VDataOutSocketSink sink(m_Primary);
+            VDataOutSocketSink socket(m_Primary);
+            VRepeatingSink sink(socket, m_Layout.RepeatFrame == frame);
             m_CentroidWriter.SendFrame(sink, centroids, tracks, info);
         }
         // One blob of two lines of four pixels and an edge per line.
@@ -251,9 +253,12 @@ private:
     {
         std::uint8_t samples[1400] = {};
         for (std::size_t i = 0; i < sizeof(samples); ++i)
-            samples[i] = static_cast<std::uint8_t>(frame + i);
-        m_Primary.SendDatagram(samples, 1400);
-        m_Primary.SendDatagram(samples, 200);
+            samples[i] = m_Layout.SteadyAnalogue ? 7 : static_cast<std::uint8_t>(frame + i);
+        const std::size_t first = m_Layout.SteadyAnalogue ? 800 : 1400;
+        m_Primary.SendDatagram(samples, first);
+        if (m_Layout.RepeatFrame == frame)
+            m_Primary.SendDatagram(samples, first);
+        m_Primary.SendDatagram(samples, 1600 - first);
         std::uint8_t trailer[44] = {};
         LittleEndian::StoreU16(trailer, 0xC005);
         LittleEndian::StoreU16(trailer + 2, 44);
@@ -288,6 +293,26 @@ private:
         LittleEndian::StoreU16(datagram + 30, 4);
         m_Timecode.SendDatagram(datagram, sizeof(datagram));
     }
+
+    /// Passes datagrams on, the first one twice when asked.
+    class VRepeatingSink : public IDatagramSink
+    {
+    public:
+        VRepeatingSink(IDatagramSink& sink, bool repeatFirst) : m_Sink(sink), m_Repeat(repeatFirst)
+        {
+        }
+        bool Send(const std::uint8_t* bytes, std::size_t length) override
+        {
+            const bool sent = m_Sink.Send(bytes, length);
+            if (std::exchange(m_Repeat, false))
+                m_Sink.Send(bytes, length);
+            return sent;
+        }
+
+    private:
+        IDatagramSink& m_Sink;
+        bool m_Repeat;
+    };
 
     const VFakeDeviceLayout m_Layout;
     const std::uint32_t m_Position;

@@ -41,6 +41,11 @@ struct VFakeDeviceLayout
     bool Tracks = false;
     /// A frame number whose datagrams are never sent (lost on the way).
     std::optional<std::uint32_t> DropFrame;
+    /// A frame number whose first datagram on the primary port arrives twice.
+    std::optional<std::uint32_t> RepeatFrame;
+    /// A sync unit's analogue signal stands still: both sample datagrams of a frame hold the
+    /// same bytes.
+    bool SteadyAnalogue = false;
 };
 
 /// A fake sync unit (class 2) sends a timecode datagram and an analogue frame (two sample

@@ -308,6 +308,50 @@ TEST(HostRun, CountsLostFramesAndStopsWhenTheRigFallsSilent)
     EXPECT_TRUE(problems.contains("device 21: 1 frames lost")) << run.Out;
 }
 
+TEST(HostRun, RepeatedDatagramsAreDuplicatesButASteadySignalIsNot)
+{
+    const std::uint16_t discovery = FreeUdpPort();
+    VFakeRig rig(discovery);
+    VFakeDeviceLayout camera;
+    camera.Id = 31;
+    camera.RepeatFrame = 20;
+    // Both sync units' two sample datagrams are the same bytes in every frame; in frame 20 the
+    // second unit's first one also arrives twice.
+    VFakeDeviceLayout steady;
+    steady.Id = 0x02000002;
+    steady.ClassCode = 2;
+    steady.SteadyAnalogue = true;
+    VFakeDeviceLayout steadyRepeated = steady;
+    steadyRepeated.Id = 0x02000003;
+    steadyRepeated.RepeatFrame = 20;
+    std::string error;
+    ASSERT_TRUE(rig.Prepare(3, error)) << error;
+    VRunOptions options = Options(discovery, rig);
+    options.Duration = 1.0;
+    options.Record = testing::TempDir() + "steady_" + std::to_string(getpid()) + ".x2d";
+    const VRunResult run =
+        RunHost(options,
+                [&] {
+                    ASSERT_TRUE(rig.Start({camera, steady, steadyRepeated}, error)) << error;
+                });
+    std::remove(options.Record.c_str());
+    std::remove((options.Record.substr(0, options.Record.size() - 4) + ".x1d").c_str());
+
+    EXPECT_EQ(run.Exit, VHostRun::ExitProblems) << run.Err;
+    for (const std::uint32_t id : {31u, 0x02000002u, 0x02000003u})
+    {
+        const QJsonObject device = Device(run.Summary, id);
+        EXPECT_GT(device["frames"].toDouble(), 50.0) << id;
+        EXPECT_EQ(device["duplicated"].toDouble(), id == 0x02000002u ? 0.0 : 1.0) << id << run.Out;
+        EXPECT_EQ(device["incomplete"].toDouble(), 0.0) << id << run.Out;
+        EXPECT_EQ(device["out_of_order"].toDouble(), 0.0) << id;
+        EXPECT_EQ(device["lost"].toDouble(), 0.0) << id;
+    }
+    const QJsonArray problems = run.Summary["problems"].toArray();
+    EXPECT_TRUE(problems.contains("device 31: 1 datagrams duplicated")) << run.Out;
+    EXPECT_EQ(run.Summary["recording"].toObject()["partial_frames"].toDouble(), 0.0) << run.Out;
+}
+
 TEST(HostRun, ShellsThatNeverAnswerAreReportedWhileTheOthersStream)
 {
     const std::uint16_t discovery = FreeUdpPort();
