@@ -16,6 +16,7 @@
 #include "devices/VDeviceConnectionServices.h"
 #include "net/LocalAddresses.h"
 #include "devices/VFakeDeviceManager.h"
+#include "devices/VFaultPlan.h"
 #include "net/VNetAddress.h"
 #include "params/ParamAccess.h"
 #include "streamclient/VFakeZtCGClient.h"
@@ -38,7 +39,8 @@ constexpr int kExitRejected = 1;
 const char* const kUsage = "Usage : tsm [-localip <local_ip_address>] [-halip <hal_ip_address>] "
                            "[-x1d <trial.x1d>] [-x2d <trial.x2d>]";
 
-/// The five options of the command line, and our "-latency" after them, with their defaults.
+/// The five options of the command line, and our "-latency" and "-faults" after them, with
+/// their defaults.
 struct VTsmOptions
 {
     std::string m_LocalIp;
@@ -47,6 +49,7 @@ struct VTsmOptions
     std::string m_X2D;
     bool m_Crash = false;
     std::string m_Latency;
+    std::string m_Faults;
 
     void Declare(VArgParser& parser)
     {
@@ -56,6 +59,7 @@ struct VTsmOptions
         parser.AddText("-x2d", "X2D File to run", &m_X2D);
         parser.AddFlag("-crash", "trigger a crash", &m_Crash);
         parser.AddText("-latency", "Latency stream <host:port> (an addition)", &m_Latency);
+        parser.AddText("-faults", "Faults \"key=value,...\" (an addition)", &m_Faults);
     }
 };
 
@@ -187,6 +191,15 @@ int RunTsmCL(int argc, char* argv[])
         std::printf("%s", kUsage);
         return kExitRejected;
     }
+    VFaultPlan faults;
+    std::string faultsError;
+    if (!options.m_Faults.empty() && !VFaultPlan::Parse(options.m_Faults, faults, faultsError))
+    {
+        std::fprintf(stderr, "Unknown faults \"%s\": %s\n", options.m_Faults.c_str(),
+                     faultsError.c_str());
+        std::printf("%s", kUsage);
+        return kExitRejected;
+    }
     if (options.m_X1D.empty() && options.m_X2D.empty())
     {
         std::printf("%s", kUsage);
@@ -235,8 +248,15 @@ int RunTsmCL(int argc, char* argv[])
     std::printf("Press Ctrl-C to quit\n\n\n");
 
     ConnectEveryDevice(*manager);
+    // "-faults": from now on the devices it names inject them; its times count from here.
+    if (!options.m_Faults.empty() && manager->ConfigureFaults(faults) == 0 && faults.Device)
+        std::fprintf(stderr, "Warning: -faults names device %u, which the trials do not have\n",
+                     *faults.Device);
 
     const int result = application.exec();
+
+    for (const std::string& line : manager->GetInjectedLines())
+        std::printf("%s\n", line.c_str());
 
     if (latency != nullptr)
         std::printf("%s\n", latency->Finish(stderr).c_str());

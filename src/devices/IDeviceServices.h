@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+class VDeviceFaults;
 class VFakeDevice;
 
 /// Something a connected device owns and destroys when it disconnects (its
@@ -28,6 +29,8 @@ struct VAwakeSenderIdentity
     uint32_t m_Position = 0;
     uint32_t m_ClassCode = 0;
     uint32_t m_Flags = 0; ///< the device base passes 0
+    /// The device's fault injection, asked before each ALIVE (null: none). Outlives the sender.
+    VDeviceFaults* m_Faults = nullptr;
 };
 
 /// Builds the connection parts of a device. The device manager holds one (or

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class IParamList;
+class VDeviceFaults;
 
 /// One simulated device as the manager sees it. Devices are owned by the
 /// manager through shared handles and created and destroyed on the main thread.
@@ -41,6 +42,10 @@ public:
     /// stopped. Main thread. Safe under the manager's lock: a frame clock waiting
     /// for it gives up once asked to stop.
     virtual void StopSyncThread() {}
+
+    /// The device's fault injection, or null when it has none. Any thread; it lives as long
+    /// as the device.
+    virtual VDeviceFaults* GetFaultInjection() { return nullptr; }
 
     /// Last step before release: stops the frame clock and disconnects for good
     /// (later requests to connect are refused). Main thread; the manager's

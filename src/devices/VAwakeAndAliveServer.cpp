@@ -1,6 +1,7 @@
 #include "devices/VAwakeAndAliveServer.h"
 
 #include "devices/BroadcastCommand.h"
+#include "devices/VDeviceFaults.h"
 #include "devices/VPeriodicCallback.h"
 
 #include <arpa/inet.h>
@@ -21,8 +22,10 @@ void StoreWord(uint8_t* datagram, size_t offset, uint32_t value)
 
 VAwakeAndAliveServer::VAwakeAndAliveServer(uint32_t localAddress, uint32_t halAddress,
                                            uint32_t deviceId, uint32_t position, uint32_t classCode,
-                                           uint32_t flags, uint16_t port, VPeriodicCallback* timer)
-    : m_Timer(timer != nullptr ? *timer : VPeriodicCallback::GetShared()), m_Sink(*this)
+                                           uint32_t flags, uint16_t port, VPeriodicCallback* timer,
+                                           VDeviceFaults* faults)
+    : m_Timer(timer != nullptr ? *timer : VPeriodicCallback::GetShared()), m_Faults(faults),
+      m_Sink(*this)
 {
     Open(halAddress, port, localAddress);
     EncodeAwake(m_Awake.data(), localAddress, classCode, position, flags, deviceId);
@@ -39,6 +42,11 @@ VAwakeAndAliveServer::~VAwakeAndAliveServer()
 void VAwakeAndAliveServer::OnTimer()
 {
     const uint32_t tick = m_TickCount.load(std::memory_order_relaxed);
+    if (m_Faults != nullptr && !m_Faults->OnAliveTick(VDeviceFaults::Clock::now()))
+    {
+        m_TickCount.store(tick + 1, std::memory_order_relaxed);
+        return;
+    }
     if (tick == 0)
         m_Sink.Send(m_Awake.data(), m_Awake.size());
     SetAliveSequence(m_Alive.data(), tick);

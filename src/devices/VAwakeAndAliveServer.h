@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+class VDeviceFaults;
 class VPeriodicCallback;
 
 /// The AWAKE datagram: 28 bytes, every word big-endian.
@@ -59,10 +60,13 @@ public:
     /// one of this machine's, prepares both datagrams and registers with `timer` (the
     /// process-wide 100 ms timer when null, created on first use).
     /// Addresses are in network byte order. A socket that cannot be opened is not reported:
-    /// its datagrams are then dropped.
+    /// its datagrams are then dropped. `faults` (not owned, may be null, outlives the server)
+    /// is asked before each tick's datagrams: inside an injected silence the tick sends
+    /// nothing (and still counts).
     VAwakeAndAliveServer(uint32_t localAddress, uint32_t halAddress, uint32_t deviceId,
                          uint32_t position, uint32_t classCode, uint32_t flags,
-                         uint16_t port = AWAKE_AND_ALIVE_PORT, VPeriodicCallback* timer = nullptr);
+                         uint16_t port = AWAKE_AND_ALIVE_PORT, VPeriodicCallback* timer = nullptr,
+                         VDeviceFaults* faults = nullptr);
     /// Unregisters from the timer, then closes the socket.
     ~VAwakeAndAliveServer() override;
     VAwakeAndAliveServer(const VAwakeAndAliveServer&) = delete;
@@ -92,6 +96,7 @@ public:
 
 private:
     VPeriodicCallback& m_Timer;
+    VDeviceFaults* const m_Faults;
     VDataOutSocketSink m_Sink; // sends on this socket with bounded retries
     std::array<uint8_t, AwakeDatagram::Size> m_Awake{};
     std::array<uint8_t, AliveDatagram::Size> m_Alive{}; // periodic thread only after construction

@@ -39,5 +39,5 @@ VDeviceConnectionServices::CreateAwakeSender(const VAwakeSenderIdentity& identit
 {
     return Own(std::make_unique<VAwakeAndAliveServer>(
         identity.m_LocalAddress, identity.m_HalAddress, identity.m_DeviceId, identity.m_Position,
-        identity.m_ClassCode, identity.m_Flags, m_AwakePort, m_Timer));
+        identity.m_ClassCode, identity.m_Flags, m_AwakePort, m_Timer, identity.m_Faults));
 }

@@ -168,14 +168,21 @@ VFakeDevice::VFakeDevice(VFakeDeviceManager& manager, uint32_t deviceId, uint32_
                          uint32_t localAddress, uint32_t halAddress, IParamList* params,
                          uint32_t classCode)
     : m_Manager(manager), m_HalAddress(halAddress), m_LocalAddress(localAddress),
-      m_ClassCode(classCode), m_DeviceId(deviceId), m_Position(position), m_Params(params),
-      m_OwnerThread(std::this_thread::get_id()), m_Lifeline(std::make_shared<VLifeline>(this)),
-      m_Handler(*this, &VFakeDevice::MirrorParam),
+      m_ClassCode(classCode), m_DeviceId(deviceId), m_Position(position), m_Faults(deviceId),
+      m_Params(params), m_OwnerThread(std::this_thread::get_id()),
+      m_Lifeline(std::make_shared<VLifeline>(this)), m_Handler(*this, &VFakeDevice::MirrorParam),
       m_SyncModeObserver(params != nullptr ? params->GetParam("SyncMode") : nullptr, *this),
       m_ConnectedObserver(params != nullptr ? params->GetParam("Connected") : nullptr, *this),
       m_FrameNumberObserver(params != nullptr ? params->GetParam("FrameNumber") : nullptr, *this),
       m_FrameRateObserver(params != nullptr ? params->GetParam("SystemFrameRate") : nullptr, *this)
 {
+    // An injected restart is a power cycle: the same disconnect and connect as a RESET.
+    m_Faults.SetRestartAction(
+        [this]
+        {
+            SetParam("Connected", false);
+            SetParam("Connected", true);
+        });
     if (m_Params == nullptr)
     {
         ZEL_LOG("Devices", 1, "Device %u was created without parameters", deviceId);
@@ -493,7 +500,7 @@ void VFakeDevice::OnConnectionChanged(bool connected)
         std::fflush(stdout);
         if (services != nullptr)
             m_AwakeSender = services->CreateAwakeSender(VAwakeSenderIdentity{
-                m_LocalAddress, m_HalAddress, m_DeviceId, m_Position, m_ClassCode, 0});
+                m_LocalAddress, m_HalAddress, m_DeviceId, m_Position, m_ClassCode, 0, &m_Faults});
         OnConnected();
         return;
     }
@@ -621,7 +628,10 @@ bool VFakeDevice::ProduceFrame(bool unlessSyncPending)
         state, (state & kSyncPendingBit) | static_cast<uint32_t>((state & kFrameMask) + 1)));
     const auto frame = static_cast<uint32_t>(state & kFrameMask);
     const uint32_t previous = m_CurrentFrame.exchange(frame);
+    // Every datagram of the frame passes the fault injection, which judges the frame whole.
+    m_Faults.BeginFrame(frame);
     OnFrame(frame, previous);
+    m_Faults.EndFrame(VDeviceFaults::Clock::now());
     return true;
 }
 

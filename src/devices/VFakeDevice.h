@@ -7,6 +7,7 @@
 #include "devices/IFakeDevice.h"
 #include "devices/IShellDevice.h"
 #include "devices/VDataOutSocketSink.h"
+#include "devices/VDeviceFaults.h"
 #include "devices/VFakeZtParamObserver.h"
 #include "net/VDataOutSocket.h"
 #include "params/IDestroyable.h"
@@ -230,6 +231,12 @@ public:
     /// Whether the frame clock runs (this device is master). Any thread.
     bool IsSyncThreadRunning() const;
 
+    /// The faults this device injects into what it sends (none until told). Every data
+    /// source of the device routes its datagrams through it (VFaultySink), the frame step
+    /// brackets each frame, and the awake-and-alive sender asks it before each ALIVE.
+    VDeviceFaults& GetFaults() const { return m_Faults; }
+    VDeviceFaults* GetFaultInjection() override { return &m_Faults; }
+
     // IFakeDevice
     void OnMasterTick() override;
     void StopSyncThread() override;
@@ -242,7 +249,8 @@ public:
     /// The command interpreter of the shell's receive thread. Ignores every line while
     /// "Connected" is false. Otherwise prints "%d: Command: %s\n", runs the first generic
     /// word that `line` begins with ("portset", "datadisable", "setframe", "syncmode",
-    /// "notify", plain prefixes in this order) or hands the line to OnTelnetCommand, and
+    /// "notify", and "faults" of ours, plain prefixes in this order) or hands the line to
+    /// OnTelnetCommand, and
     /// prints "%d:  Reply: %s\n" when `reply` is not empty. A number that does not read
     /// ("portset abc", "notify" without its fields) skips the action.
     void ProcessCommand(const std::string& line, std::string& reply) override;
@@ -310,6 +318,10 @@ private:
 
     /// The shell's "notify": re-targets the data output under the data lock.
     void Notify(const std::string& arguments);
+    /// The shell's "faults" (ours): reads the plan and puts it in force on this device, or on
+    /// the device it names, or on every device ("device=all"); the reply says what was done
+    /// or why nothing was.
+    std::string ConfigureFaults(const std::string& arguments);
 
     /// Keeps posted parameter changes from reaching a destroyed device: the
     /// pointer is cleared first thing in the destructor. Read and cleared on the
@@ -356,6 +368,9 @@ private:
     const uint32_t m_ClassCode;
     const uint32_t m_DeviceId;
     const uint32_t m_Position;
+    /// Outlives the awake-and-alive sender and the sources, which use it. Mutable: its state
+    /// is its own, under its own lock, whatever the device's constness.
+    mutable VDeviceFaults m_Faults;
     /// Bits 0-31: the next frame number; bit 32: sync pending; bit 33: the
     /// pending sync carries exactly this number (a frame-number request).
     std::atomic<uint64_t> m_NextFrame{0};

@@ -1,6 +1,8 @@
 #include "devices/VFakeDeviceManager.h"
 
 #include "devices/VFramePacer.h"
+#include "devices/VDeviceFaults.h"
+#include "devices/VFaultPlan.h"
 #include "lumen/Log.h"
 
 #include <chrono>
@@ -184,6 +186,38 @@ std::shared_ptr<IStreamClient> VFakeDeviceManager::AddStreamClient()
     if (client != nullptr)
         m_StreamClients.push_back(client);
     return client;
+}
+
+uint32_t VFakeDeviceManager::ConfigureFaults(const VFaultPlan& plan)
+{
+    const VDeviceFaults::Clock::time_point now = VDeviceFaults::Clock::now();
+    const std::string text = plan.ToString();
+    uint32_t configured = 0;
+    std::lock_guard lock(m_Lock);
+    for (const std::shared_ptr<IFakeDevice>& device : m_Devices)
+    {
+        VDeviceFaults* faults = device->GetFaultInjection();
+        if (faults == nullptr || (plan.Device && *plan.Device != faults->GetDeviceId()))
+            continue;
+        faults->Configure(plan, now);
+        std::printf("%d: Faults: %s\n", static_cast<int>(faults->GetDeviceId()), text.c_str());
+        ++configured;
+    }
+    std::fflush(stdout);
+    return configured;
+}
+
+std::vector<std::string> VFakeDeviceManager::GetInjectedLines() const
+{
+    std::vector<std::string> lines;
+    std::lock_guard lock(m_Lock);
+    for (const std::shared_ptr<IFakeDevice>& device : m_Devices)
+    {
+        const VDeviceFaults* faults = device->GetFaultInjection();
+        if (faults != nullptr && faults->HasInjected())
+            lines.push_back(faults->FormatInjectedLine());
+    }
+    return lines;
 }
 
 std::string VFakeDeviceManager::FormatBroadcastLogLine(const uint8_t* data, size_t length)

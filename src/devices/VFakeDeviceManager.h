@@ -18,6 +18,7 @@
 #include <vector>
 
 class VEventManagerQt;
+struct VFaultPlan;
 
 /// How a device manager is set up beyond its addresses.
 struct VFakeDeviceManagerOptions
@@ -128,6 +129,15 @@ public:
     {
         return LockUnless(lock, abandon);
     }
+
+    /// Puts `plan` in force on the device it names, or on every device when it names none,
+    /// its times counted from now; each device that takes it prints "<id>: Faults: <plan>".
+    /// Returns how many devices took it. Any thread that holds no device's data lock (the
+    /// main thread at start-up, a shell's for its "faults" word).
+    uint32_t ConfigureFaults(const VFaultPlan& plan);
+    /// The line "<id>: injected: ..." of every device that injected faults, in list order.
+    /// Any thread.
+    std::vector<std::string> GetInjectedLines() const;
 
     /// The log line for a datagram, with its line end, exactly as printed. Words
     /// beyond the datagram's end show as 0; empty when it holds no whole code word.

@@ -4,6 +4,8 @@
 #include "devices/VFakeDevice.h"
 
 #include "devices/DeviceStatusDatagram.h"
+#include "devices/VFakeDeviceManager.h"
+#include "devices/VFaultPlan.h"
 #include "devices/VDeviceTelnetConnection.h"
 
 #include "lumen/Log.h"
@@ -114,6 +116,10 @@ void VFakeDevice::ProcessCommand(const std::string& line, std::string& reply)
     {
         Notify(argument);
     }
+    else if (MatchWord(line, "faults", argument))
+    {
+        reply = ConfigureFaults(argument);
+    }
     else
     {
         OnTelnetCommand(line, reply);
@@ -158,6 +164,25 @@ void VFakeDevice::Notify(const std::string& arguments)
     if (mode != SyncModeFreeRunning)
         SendPosition();
     OnDataTargetChanged();
+}
+
+std::string VFakeDevice::ConfigureFaults(const std::string& arguments)
+{
+    VFaultPlan plan;
+    std::string error;
+    if (!VFaultPlan::Parse(arguments, plan, error))
+        return "faults: " + error + "\n";
+    // Told through one device's shell, the plan is that device's unless it names another.
+    if (!plan.DeviceGiven)
+    {
+        plan.Device = m_DeviceId;
+        plan.DeviceGiven = true;
+    }
+    const uint32_t devices = m_Manager.ConfigureFaults(plan);
+    if (devices == 0)
+        return "faults: no device " + std::to_string(*plan.Device) + "\n";
+    return "faults: " + plan.ToString() + " (" + std::to_string(devices) +
+           (devices == 1 ? " device)\n" : " devices)\n");
 }
 
 bool VFakeDevice::SendStatus(uint8_t* packet, size_t capacity)

@@ -1,6 +1,7 @@
 #include "sources/VFakeSource.h"
 
-VFakeSource::VFakeSource(const VFakeSourceTarget& target) : m_Target(target), m_SocketSink(*this)
+VFakeSource::VFakeSource(const VFakeSourceTarget& target)
+    : m_Target(target), m_SocketSink(*this), m_FaultSink(target.Faults, target.Port)
 {
     // Open creates the socket with address reuse, turns non-blocking mode on and stores the
     // destination (also when one of the steps fails).
@@ -14,9 +15,6 @@ VFakeSource::~VFakeSource()
 
 IDatagramSink& VFakeSource::GetSink()
 {
-    if (m_Override != nullptr)
-    {
-        return *m_Override;
-    }
-    return m_SocketSink;
+    return m_FaultSink.Route(m_Override != nullptr ? *m_Override
+                                                   : static_cast<IDatagramSink&>(m_SocketSink));
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "devices/VDataOutSocketSink.h"
+#include "devices/VFaultySink.h"
 #include "net/VDataOutSocket.h"
 
 #include <cstdint>
 
 class IDatagramSink;
+class VDeviceFaults;
 
 /// Where a source sends and whose frames it labels: what the camera passes to every source
 /// it creates on "portset".
@@ -22,6 +24,9 @@ struct VFakeSourceTarget
     /// The owning device's local address (network order): the datagrams leave from it when it
     /// is one of this machine's. 0: the system chooses.
     std::uint32_t LocalAddress = 0;
+    /// The owning device's fault injection, which every datagram passes (null: none). It
+    /// outlives the source.
+    VDeviceFaults* Faults = nullptr;
 };
 
 /// One stream of a device's frame data towards the HAL. The constructor creates a UDP
@@ -62,11 +67,14 @@ public:
     const VDataOutSocketSink& GetSocketSink() const { return m_SocketSink; }
 
 protected:
-    /// Where the frame's datagrams go: the socket unless SetSink chose another sink.
+    /// Where the frame's datagrams go: the socket unless SetSink chose another sink, through
+    /// the device's fault injection when the target names one.
     IDatagramSink& GetSink();
 
 private:
     const VFakeSourceTarget m_Target;
     VDataOutSocketSink m_SocketSink;
     IDatagramSink* m_Override = nullptr;
+    /// Last: it goes first, while the sinks it may have handed datagrams for still exist.
+    VFaultySink m_FaultSink;
 };

@@ -117,6 +117,17 @@ TEST(TsmCLProgram, TheLatencyOptionOfOursNeedsAHostAndAPort)
     }
 }
 
+TEST(TsmCLProgram, TheFaultsOptionOfOursRefusesWhatItCannotRead)
+{
+    VChildProcess child;
+    RunToEnd(child, {"-x2d", "t.x2d", "-localip", "127.0.0.1", "-faults", "seed=3,jitter=2"});
+    EXPECT_EQ(child.ExitCode(), 1);
+    EXPECT_EQ(child.Stderr().rfind("Unknown faults \"seed=3,jitter=2\": unknown key \"jitter\"", 0),
+              0u)
+        << child.Stderr();
+    EXPECT_EQ(child.Stdout(), kBanner + kUsage) << "nothing starts";
+}
+
 TEST(TsmCLProgram, HelpListsEveryOptionAndExitsZero)
 {
     for (const char* help : {"-?", "--help"})
@@ -136,9 +147,12 @@ TEST(TsmCLProgram, HelpListsEveryOptionAndExitsZero)
               "  -x2d      string  X2D File to run   " + pad + "[default: \"\"]\n",
               "  -crash    bool    trigger a crash   " + pad + "[default: false]\n",
               std::string("  -latency  string  Latency stream <host:port> (an addition)  "
+                          "[default: \"\"]\n"),
+              std::string("  -faults   string  Faults \"key=value,...\" (an addition)      "
                           "[default: \"\"]\n")})
             EXPECT_NE(out.find(line), std::string::npos) << line << " missing in\n" << out;
         EXPECT_LT(out.find("-crash"), out.find("-latency")) << "ours after the five";
+        EXPECT_LT(out.find("-latency"), out.find("-faults"));
     }
 }
 

@@ -116,6 +116,7 @@ void VFakeDeviceCameraSynth::SetDataPort(uint32_t port)
     centroids.DeviceId = GetDeviceId();
     centroids.HalAddress = GetHalAddress();
     centroids.LocalAddress = GetLocalAddress();
+    centroids.Faults = &GetFaults();
     centroids.Port = static_cast<uint16_t>(port);
     VFakeSourceTarget greyscale = centroids;
     greyscale.Port = static_cast<uint16_t>(port + kGreyscalePortOffset);

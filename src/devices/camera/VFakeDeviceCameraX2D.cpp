@@ -31,6 +31,7 @@ VFakeSourceTarget Target(const VFakeDevice& device, uint32_t port)
     target.DeviceId = device.GetDeviceId();
     target.HalAddress = device.GetHalAddress();
     target.LocalAddress = device.GetLocalAddress();
+    target.Faults = &device.GetFaults();
     target.Port = static_cast<uint16_t>(port);
     return target;
 }

@@ -399,6 +399,7 @@ VFakeSourceTarget VFakeDeviceNet::SourceTarget(std::uint32_t port) const
     target.DeviceId = GetDeviceId();
     target.HalAddress = GetHalAddress();
     target.LocalAddress = GetLocalAddress();
+    target.Faults = &GetFaults();
     target.Port = static_cast<std::uint16_t>(port);
     return target;
 }
