@@ -5,7 +5,28 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+namespace
+{
+
+/// Whether the command line picks Qt's platform itself ("-platform x").
+bool NamesPlatform(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
+            return true;
+    return false;
+}
+
+bool IsSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -26,12 +47,27 @@ int main(int argc, char** argv)
                         "  --version  show the version and exit\n"
                         "  -h,--help  show this help and exit\n"
                         "Qt's own options (-platform, -style, ...) are passed to Qt.\n"
-                        "Exit status: 0 when the window is closed; without a display Qt "
-                        "aborts the program.\n");
+                        "Exit status: 0 when the window is closed, 1 when no display could "
+                        "be opened.\n");
             return 0;
         }
     }
+    // Without a display Qt would abort the launcher (a core dump for what is a user's
+    // setting), so the offscreen platform is the last one tried and taken as "no display".
+    // A platform the user picks is left to Qt.
+    const bool ownPlatform = IsSet("QT_QPA_PLATFORM") || NamesPlatform(argc, argv);
+    if (!ownPlatform)
+        qputenv("QT_QPA_PLATFORM",
+                IsSet("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;offscreen");
     QApplication app(argc, argv);
+    if (!ownPlatform && QGuiApplication::platformName() == QStringLiteral("offscreen"))
+    {
+        std::fprintf(stderr,
+                     "tsm: no display could be opened (DISPLAY is \"%s\"): the launcher "
+                     "needs one; tsmCL runs without it\n",
+                     IsSet("DISPLAY") ? std::getenv("DISPLAY") : "");
+        return 1;
+    }
     ConfigureLauncherApplication(app);
     VMainWindow window;
     window.show();
