@@ -151,8 +151,11 @@ TEST(InjectedFaults, TsmhostReportsWhatTsmCLInjected)
         // Its timecode: one datagram a frame, each 150 ms late against a 100 ms limit.
         EXPECT_GE(Count(seen[kSyncUnit], "late") + 3, Count(seen[kSyncUnit], "frames"));
         EXPECT_EQ(Count(seen[kSyncUnit], "lost"), 0u);
-        // The others come in time; a loaded machine may delay a few.
+        // The delay is the sync unit's alone. Lateness is judged where the host reads, so
+        // on a loaded machine (load 9 on 2 cores, seen in a landing run) a host that reads
+        // late makes up to a seventh of the others' frames late too; a delay that leaked to
+        // the other devices would make all of theirs late.
         for (int id : {1, 2, 3, 4})
-            EXPECT_LE(Count(seen[id], "late"), Count(seen[id], "frames") / 10) << "device " << id;
+            EXPECT_LE(Count(seen[id], "late"), Count(seen[id], "frames") / 2) << "device " << id;
     }
 }
