@@ -519,6 +519,14 @@ bool VFakeDevice::IsSyncThreadRunning() const
 
 void VFakeDevice::StartSyncThread()
 {
+    if (VSyncThread* own = VSyncThread::OfCallingThread(*this))
+    {
+        // Inside a tick of a clock that asked itself to stop: it simply carries on,
+        // unless another thread is stopping it meanwhile. No lock, as in StopSyncThread.
+        if (own->CancelStop())
+            m_SyncThreadRunning.store(true);
+        return;
+    }
     std::lock_guard lock(m_SyncThreadLock);
     if (!m_ConnectedCache || m_Retired)
         return;
@@ -526,14 +534,7 @@ void VFakeDevice::StartSyncThread()
     {
         if (!m_SyncThread->IsStopRequested())
             return;
-        // Stopped from its own thread, which could not join itself.
-        if (m_SyncThread->IsCurrentThread())
-        {
-            // Still inside that tick: it simply carries on.
-            m_SyncThread->CancelStop();
-            m_SyncThreadRunning.store(true);
-            return;
-        }
+        // It stopped itself and could not join itself: released here.
         m_SyncThread.reset();
     }
     m_SyncThread = std::make_unique<VSyncThread>(*this);
@@ -542,17 +543,19 @@ void VFakeDevice::StartSyncThread()
 
 void VFakeDevice::StopSyncThread()
 {
+    if (VSyncThread* own = VSyncThread::OfCallingThread(*this))
+    {
+        // A thread cannot join itself, and must not take the sync-thread lock: the
+        // main thread may hold it while it joins this very thread. The clock ends
+        // after this tick, and the next start or stop on another thread releases
+        // it; its handle lives until that join, so `own` stays valid here.
+        m_SyncThreadRunning.store(false);
+        own->RequestStop();
+        return;
+    }
     std::lock_guard lock(m_SyncThreadLock);
     if (m_SyncThread == nullptr)
         return;
-    if (m_SyncThread->IsCurrentThread())
-    {
-        // A thread cannot join itself; it ends after this tick and the next
-        // start or stop on another thread releases it.
-        m_SyncThread->RequestStop();
-        m_SyncThreadRunning.store(false);
-        return;
-    }
     m_SyncThread.reset();
     m_SyncThreadRunning.store(false);
 }

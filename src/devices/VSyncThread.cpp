@@ -9,6 +9,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+namespace
+{
+/// The clock whose thread this is; null on every other thread.
+thread_local VFakeDevice::VSyncThread* t_RunningClock = nullptr;
+} // namespace
+
 VFakeDevice::VSyncThread::VSyncThread(VFakeDevice& device)
     : m_Device(device), m_Thread([this] { Run(); })
 {
@@ -23,13 +29,28 @@ VFakeDevice::VSyncThread::~VSyncThread()
         m_Thread.join();
 }
 
+VFakeDevice::VSyncThread* VFakeDevice::VSyncThread::OfCallingThread(const VFakeDevice& device)
+{
+    VSyncThread* clock = t_RunningClock;
+    return clock != nullptr && &clock->m_Device == &device ? clock : nullptr;
+}
+
 void VFakeDevice::VSyncThread::RequestStop()
 {
     {
         std::lock_guard lock(m_WakeLock);
+        if (t_RunningClock != this)
+            m_StopFromOutside = true;
         m_Stop.store(true);
     }
     m_Wake.notify_all();
+}
+
+bool VFakeDevice::VSyncThread::CancelStop()
+{
+    std::lock_guard lock(m_WakeLock);
+    m_Stop.store(m_StopFromOutside);
+    return !m_StopFromOutside;
 }
 
 void VFakeDevice::VSyncThread::Wake()
@@ -77,6 +98,7 @@ void VFakeDevice::VSyncThread::RaisePriority()
 void VFakeDevice::VSyncThread::Run()
 {
     const VAlternateSignalStack signalStack; // a fault here still reaches the crash handler
+    t_RunningClock = this;
     RaisePriority();
     while (!m_Stop.load())
     {

@@ -23,10 +23,13 @@
 /// ticks take longer than its period never sleeps; at real-time priority the
 /// kernel's real-time throttling then still leaves the other threads their share.
 ///
+/// A stop the thread asks of itself (from inside a tick) can be taken back
+/// before the tick ends (CancelStop); a stop asked from any other thread cannot.
+///
 /// Threading: construct and destroy on the main thread, under the device's
 /// sync-thread lock; never destroy it on its own thread. RequestStop and
-/// IsStopRequested on any thread; WaitUntil, WaitFor and GetPacer on the sync
-/// thread only. Not copyable.
+/// IsStopRequested on any thread; CancelStop, WaitUntil, WaitFor and GetPacer on
+/// the sync thread only. Not copyable.
 class VFakeDevice::VSyncThread
 {
 public:
@@ -39,9 +42,10 @@ public:
 
     /// Sets the stop flag and wakes the thread. Any thread; idempotent.
     void RequestStop();
-    /// Clears a stop request the thread made of itself, before its tick ends.
-    /// Sync thread only.
-    void CancelStop() { m_Stop.store(false); }
+    /// Clears a stop the thread asked of itself, before its tick ends; true when
+    /// the clock runs on, false when another thread asked it to stop too. Sync
+    /// thread only.
+    bool CancelStop();
     /// Ends the current wait early (the rate changed). Any thread.
     void Wake();
     bool IsStopRequested() const { return m_Stop.load(); }
@@ -56,8 +60,11 @@ public:
     /// The release schedule of this run. Sync thread.
     VFramePacer& GetPacer() { return m_Pacer; }
 
-    /// Whether the calling thread is this sync thread.
-    bool IsCurrentThread() const { return std::this_thread::get_id() == m_Thread.get_id(); }
+    /// The clock of `device` when the calling thread is that clock's own thread,
+    /// else null. Lets a device reach its running clock from inside a tick without
+    /// the sync-thread lock, which the main thread may hold while it joins this
+    /// very thread. Any thread.
+    static VSyncThread* OfCallingThread(const VFakeDevice& device);
 
     /// Scheduling the thread asks for (see the class comment).
     static constexpr int RealTimePriority = 10;
@@ -70,9 +77,11 @@ private:
 
     VFakeDevice& m_Device;
     std::atomic<bool> m_Stop{false};
-    std::mutex m_WakeLock; // pairs with m_Wake; guards m_Woken; m_Stop is set under it
+    // Pairs with m_Wake; guards m_Woken and m_StopFromOutside; m_Stop is set under it.
+    std::mutex m_WakeLock;
     std::condition_variable m_Wake;
     bool m_Woken = false;
-    VFramePacer m_Pacer;  // sync thread only
-    std::thread m_Thread; // last: starts once everything above exists
+    bool m_StopFromOutside = false; // a stop that CancelStop must not take back
+    VFramePacer m_Pacer;            // sync thread only
+    std::thread m_Thread;           // last: starts once everything above exists
 };

@@ -551,6 +551,54 @@ TEST_F(DeviceFixture, AClockStoppedFromItsOwnThreadStartsAgain)
     EXPECT_EQ(CountSyncThreads(), 1);
 }
 
+TEST_F(DeviceFixture, AClockStoppingItselfWhileTheMainThreadStopsItNeverDeadlocks)
+{
+    auto unit = VFakeDevice::Create<VHookedDevice>(*m_Manager, 0x02000001u, 1,
+                                                   m_Definitions.CreateParamList(), 2);
+    m_Manager->AddDevice(unit);
+    // The clock decides to stop itself just as the main thread stops it: the main
+    // thread holds the sync-thread lock while it joins, so the clock must not wait
+    // for that lock.
+    std::promise<void> inFrame;
+    unit->m_AfterFrame = [device = unit.get(), &inFrame](uint32_t frame)
+    {
+        if (frame != 2)
+            return;
+        inFrame.set_value();
+        // Room for the main thread to take the lock and start joining.
+        std::this_thread::sleep_for(200ms);
+        device->StopSyncThread();
+    };
+    ASSERT_TRUE(Connect(*unit));
+    Dispatch({0x00030005, 0x02000001, 0, 100, 0, 0});
+    ASSERT_EQ(inFrame.get_future().wait_for(10s), std::future_status::ready);
+    FinishesWithin(
+        10s, [&] { unit->StopSyncThread(); }, "stopping a clock that stops itself");
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_EQ(CountSyncThreads(), 0);
+
+    // The lock-free path must not take back a stop asked from outside: a clock that
+    // stops itself, then starts itself again inside the same tick, still ends when
+    // another thread stops it meanwhile.
+    std::promise<void> inSecondFrame;
+    unit->m_AfterFrame = [device = unit.get(), &inSecondFrame, sent = false](uint32_t) mutable
+    {
+        if (sent)
+            return;
+        sent = true;
+        inSecondFrame.set_value();
+        std::this_thread::sleep_for(200ms);
+        device->StopSyncThread();
+        device->StartSyncThread();
+    };
+    unit->StartSyncThread();
+    ASSERT_EQ(inSecondFrame.get_future().wait_for(10s), std::future_status::ready);
+    FinishesWithin(
+        10s, [&] { unit->StopSyncThread(); }, "stopping a clock that restarts itself");
+    EXPECT_FALSE(unit->IsSyncThreadRunning());
+    EXPECT_EQ(CountSyncThreads(), 0);
+}
+
 TEST_F(DeviceFixture, ARateChangeWakesTheClockAndRebasesAtOnce)
 {
     auto unit = AddDevice(0x02000001u, 2);
