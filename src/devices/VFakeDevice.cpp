@@ -27,8 +27,10 @@ constexpr uint64_t kNumberedSyncBit = uint64_t{1} << 33;
 constexpr uint64_t kSyncMarkBits = kSyncPendingBit | kNumberedSyncBit;
 constexpr uint64_t kFrameMask = 0xFFFFFFFFu;
 
-/// How long a master whose rate is not positive waits before reading it again.
-constexpr std::chrono::milliseconds kUnusableRateRecheck{100};
+/// How long a master whose rate is not positive waits before reading it again. A
+/// rate change wakes the clock at once (OnFrameRateChanged), so this is only a
+/// safety net, and a long one keeps an idle master from waking for nothing.
+constexpr std::chrono::seconds kUnusableRateRecheck{5};
 
 /// The current time in whole seconds since 1970, lower 32 bits, as the console
 /// lines print it (signed).
