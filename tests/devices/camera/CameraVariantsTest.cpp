@@ -468,6 +468,7 @@ TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
 
     std::atomic<bool> stop{false};
     std::atomic<std::uint32_t> frames{0};
+    std::atomic<std::uint32_t> commands{0};
     std::thread frameThread(
         [&]
         {
@@ -486,20 +487,38 @@ TEST_F(VariantFixture, PortsetNotifyAndDisconnectDoNotRaceTheFrames)
             {
                 camera->ProcessCommand(portset, reply);
                 camera->ProcessCommand(notify, reply);
+                ++commands;
             }
         });
-    for (int round = 0; round < 40; ++round)
+    // Both threads at work before the reconnects, or there is no race to have: on a
+    // loaded machine the 40 rounds can be over before either thread was first scheduled.
+    const auto running = [&](std::uint32_t framesAtLeast)
     {
-        ASSERT_TRUE(SetParamValue<bool>(*camera->GetParamList(), "Connected", false, true));
-        ASSERT_TRUE(SetParamValue<bool>(*camera->GetParamList(), "Connected", true, true));
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (frames.load() < framesAtLeast || commands.load() == 0)
+        {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    };
+    bool started = running(1);
+    for (int round = 0; started && round < 40; ++round)
+    {
+        EXPECT_TRUE(SetParamValue<bool>(*camera->GetParamList(), "Connected", false, true));
+        EXPECT_TRUE(SetParamValue<bool>(*camera->GetParamList(), "Connected", true, true));
         camera->SetParam("SystemEnabled", true);
         camera->SetParam("Enabled", true);
         std::this_thread::yield();
     }
+    // Frames keep flowing after the reconnects: nothing was left stuck.
+    const bool flowing = started && running(frames.load() + 10);
     stop = true;
     frameThread.join();
     shellThread.join();
-    EXPECT_GT(frames.load(), 0u);
+    EXPECT_TRUE(started) << "the frame and shell threads never ran";
+    EXPECT_TRUE(flowing) << "frames stopped after the reconnects";
     sink.ReceiveAll(20ms);
 }
 
