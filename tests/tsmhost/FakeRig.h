@@ -117,4 +117,10 @@ private:
 /// A UDP port on 127.0.0.1 that was free a moment ago.
 std::uint16_t FreeUdpPort();
 
+/// The first data port of the hosts these tests run. The host's ports reach 6000 above it:
+/// all below 20000, where the hosts of the end-to-end tests take their defaults, and below
+/// the system's ephemeral range, where any other test's socket may land. The tests that use
+/// it hold the CTest lock "tsm_host_data_ports", so no two of them probe the same ports.
+constexpr std::uint32_t kDataPortBase = 12000;
+
 } // namespace host_test

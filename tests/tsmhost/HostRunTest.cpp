@@ -52,12 +52,6 @@ QJsonObject Device(const QJsonObject& summary, std::uint32_t id)
     return {};
 }
 
-/// A data-port base of its own for each test process, to keep parallel tests apart.
-std::uint32_t DataPortBase()
-{
-    return 20000 + static_cast<std::uint32_t>(getpid() % 300) * 100;
-}
-
 /// Options for a run on loopback against `rig`.
 VRunOptions Options(std::uint16_t discoveryPort, const VFakeRig& rig)
 {
@@ -66,7 +60,7 @@ VRunOptions Options(std::uint16_t discoveryPort, const VFakeRig& rig)
     options.DiscoveryPort = discoveryPort;
     options.BroadcastPort = rig.GetBroadcastPort();
     options.ShellPortBase = rig.GetShellPortBase();
-    options.DataPortBase = DataPortBase();
+    options.DataPortBase = kDataPortBase;
     options.Wait = 5.0;
     options.Json = true;
     return options;

@@ -93,8 +93,7 @@ TEST(TsmhostProgram, RunStopsAtCtrlCWithItsSummary)
     const VProgramResult run = RunProgram(
         {"run", "--hal", "127.0.0.1", "--json", "--discovery-port", std::to_string(discovery),
          "--broadcast-port", std::to_string(rig.GetBroadcastPort()), "--shell-port-base",
-         std::to_string(rig.GetShellPortBase()), "--data-port-base",
-         std::to_string(21000 + (getpid() % 200) * 100)},
+         std::to_string(rig.GetShellPortBase()), "--data-port-base", std::to_string(kDataPortBase)},
         [&](pid_t pid)
         {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
