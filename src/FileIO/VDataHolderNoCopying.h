@@ -32,6 +32,7 @@ public:
     Target* GetTarget() const { return m_Accessor.GetTarget(); }
 
     std::uint32_t GetCount() const override { return m_Accessor.Count(); }
+    bool KeepsItems() const override { return m_Accessor.GetTarget() != nullptr; }
 
     bool ReadItem(IBinaryInputStream& stream, const VDataFieldList& fields) override
     {

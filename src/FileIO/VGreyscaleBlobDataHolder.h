@@ -22,6 +22,7 @@ public:
     IGreyscaleBlobSetDirect* GetTarget() const { return m_Target; }
 
     std::uint32_t GetCount() const override { return m_Target != nullptr ? m_Target->Count() : 0; }
+    bool KeepsItems() const override { return m_Target != nullptr; }
     bool ReadItem(IBinaryInputStream& stream, const VDataFieldList& fields) override;
     bool WriteItems(IBinaryOutputStream& stream) override;
     /// Copies an empty set into the target: no blobs, InfoByte 0, empty name.

@@ -131,19 +131,22 @@ void VFakeSourceCentroidX2D::SendFrame(std::uint32_t frame, std::uint32_t previo
         return;
     }
 
-    // Emptied first, so that a read that fails before it reaches the frame leaves no stale
-    // records of an earlier frame behind.
+    // The frame every camera of the trial shares; this camera's sets are read from it.
     const bool readTracks = m_TrackingMode == ETrackingMode::Read;
-    m_Centroids.Resize(0);
-    m_FileTracks.Resize(0);
-    m_Trial->ReadFrame(mapping->Index, &m_Centroids, readTracks ? &m_FileTracks : nullptr, nullptr,
-                       nullptr);
-    const std::span<const ICentroidData> centroids = CameraCentroids(m_Centroids, m_CameraIndex);
+    const VX2DSharedFrames::VFrameRef trialFrame = m_Trial->GetSharedFrames().Acquire(
+        mapping->Index, X2DFrameKind::Centroids | (readTracks ? X2DFrameKind::Tracks : 0u));
+    if (!trialFrame)
+    {
+        bytesSent = m_Writer.SendFrame(GetSink(), {}, {}, info);
+        return;
+    }
+    const std::span<const ICentroidData> centroids =
+        CameraCentroids(trialFrame->Centroids, m_CameraIndex);
 
     std::span<const ICentroidTrackData> tracks;
     if (readTracks)
     {
-        tracks = TrackSpan(m_FileTracks.GetSetDirect(m_CameraIndex));
+        tracks = TrackSpan(trialFrame->Tracks.GetSetDirect(m_CameraIndex));
     }
     else if (m_TrackingMode == ETrackingMode::Generate)
     {

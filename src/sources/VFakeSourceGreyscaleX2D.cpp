@@ -53,6 +53,17 @@ GreyscaleFrameInfo VFakeSourceGreyscaleX2D::ReadFrameInfo(const IFakeSourceParam
     return info;
 }
 
+std::uint32_t VFakeSourceGreyscaleX2D::KindsSent(const GreyscaleFrameInfo& info)
+{
+    using CameraData::EncodingMode;
+    const bool segments = info.GreyMode != EncodingMode::None;
+    // Protocol 2 sorts segments and edges together whenever segments go out.
+    if (info.ProtocolVersion == ProtocolWithHeaders && segments)
+        return X2DFrameKind::Blobs | X2DFrameKind::Edges;
+    return (segments ? X2DFrameKind::Blobs : 0u) |
+           (info.CoordMode != EncodingMode::None ? X2DFrameKind::Edges : 0u);
+}
+
 void VFakeSourceGreyscaleX2D::SendFrame(std::uint32_t frame, std::uint32_t previous,
                                         std::uint32_t& bytesSent)
 {
@@ -68,14 +79,26 @@ void VFakeSourceGreyscaleX2D::SendFrame(std::uint32_t frame, std::uint32_t previ
         return;
     }
 
-    // Emptied first, so that a read that fails before it reaches the frame sends nothing
-    // stale.
-    m_Blobs.Resize(0);
-    m_Edges.Resize(0);
-    m_Trial->ReadFrame(mapping->Index, nullptr, nullptr, &m_Blobs, &m_Edges);
+    // Only the kinds this frame's settings send are taken from the shared frame (none at all
+    // for a camera whose "GreyMode" and "CoordMode" are both "none").
+    const std::uint32_t kinds = KindsSent(info);
+    if (kinds == 0)
+    {
+        bytesSent = m_Assembler.SendFrame(GetSink(), info, {}, {});
+        return;
+    }
+    const VX2DSharedFrames::VFrameRef trialFrame =
+        m_Trial->GetSharedFrames().Acquire(mapping->Index, kinds);
+    if (!trialFrame)
+    {
+        bytesSent = m_Assembler.SendFrame(GetSink(), info, {}, {});
+        return;
+    }
 
     std::span<const IGreyscaleBlobData> blobs;
-    if (const VGreyscaleBlobSet* set = m_Blobs.GetSetDirect(m_CameraIndex))
+    if (const VGreyscaleBlobSet* set = (kinds & X2DFrameKind::Blobs) != 0
+                                           ? trialFrame->Blobs.GetSetDirect(m_CameraIndex)
+                                           : nullptr)
     {
         const IGreyscaleBlobData* data = nullptr;
         std::uint32_t count = 0;
@@ -86,7 +109,9 @@ void VFakeSourceGreyscaleX2D::SendFrame(std::uint32_t frame, std::uint32_t previ
         }
     }
     std::span<const IEdgePairData> edges;
-    if (const VEdgePairSet* set = m_Edges.GetSetDirect(m_CameraIndex))
+    if (const VEdgePairSet* set = (kinds & X2DFrameKind::Edges) != 0
+                                      ? trialFrame->Edges.GetSetDirect(m_CameraIndex)
+                                      : nullptr)
     {
         const IEdgePairData* data = nullptr;
         std::uint32_t count = 0;

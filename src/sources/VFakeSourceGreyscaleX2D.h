@@ -2,8 +2,6 @@
 // X2D trial.
 #pragma once
 
-#include "FileIO/VEdgePairFrame.h"
-#include "FileIO/VGreyscaleBlobFrame.h"
 #include "devices/camerawire/VGreyscaleStreamAssembler.h"
 #include "sources/VFakeSource.h"
 
@@ -22,8 +20,11 @@ class VX2DHolder;
 /// The source sends to the port it is given: a protocol-2 camera passes its data port plus
 /// 5000, a protocol-1 camera its data port plus 1000.
 ///
+/// The trial frame comes from the holder's shared frames, with only the kinds this frame
+/// sends decoded.
+///
 /// Threading contract: that of VFakeSource; the parameters are read through `params` on the
-/// frame thread, the trial through its holder's lock. Not copyable.
+/// frame thread, the trial through its holder's shared frames. Not copyable.
 class VFakeSourceGreyscaleX2D : public VFakeSource
 {
 public:
@@ -36,6 +37,11 @@ public:
 
     /// The assembly settings of a frame, read from the camera's parameters; keys that cannot
     /// be read keep the parameters' defaults ("all", "all", protocol 1, threshold 128).
+    /// The kinds of trial data (X2DFrameKind) that a frame assembled with `info` sends: blobs
+    /// unless "GreyMode" is "none", edges unless "CoordMode" is "none", and for protocol 2
+    /// with segments both (they are sorted together).
+    static std::uint32_t KindsSent(const GreyscaleFrameInfo& info);
+
     static GreyscaleFrameInfo ReadFrameInfo(const IFakeSourceParams& params, std::uint32_t deviceId,
                                             std::uint32_t frame, std::uint32_t previous);
 
@@ -45,7 +51,5 @@ private:
     std::uint32_t m_CameraIndex;
 
     // Reused from frame to frame.
-    VGreyscaleBlobFrame m_Blobs;
-    VEdgePairFrame m_Edges;
     VGreyscaleStreamAssembler m_Assembler;
 };

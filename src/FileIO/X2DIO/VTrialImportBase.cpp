@@ -283,7 +283,7 @@ bool VTrialImportBase::ReadDeviceRecord(bool clear)
         // A block of another format than the header's at its place has no defined meaning:
         // it is skipped.
         IDataHolder* holder = formatId == m_Formats[f].GetFormatId() ? holders[f] : nullptr;
-        if (holder != nullptr)
+        if (holder != nullptr && holder->KeepsItems())
         {
             const VDataFieldList& fields = m_Formats[f].GetFields();
             holder->ReadItems(m_Stream, fields, blockEnd);

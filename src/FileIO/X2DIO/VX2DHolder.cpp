@@ -1,6 +1,14 @@
 #include "FileIO/X2DIO/VX2DHolder.h"
 
-VX2DHolder::VX2DHolder(std::shared_ptr<VX2DImport> import) : m_Import(std::move(import)) {}
+VX2DHolder::VX2DHolder(std::shared_ptr<VX2DImport> import)
+    : m_Import(std::move(import)), m_SharedFrames(std::make_unique<VX2DSharedFrames>(*this))
+{
+}
+
+VX2DHolder::~VX2DHolder()
+{
+    m_SharedFrames.reset();
+}
 
 std::shared_ptr<VX2DHolder> VX2DHolder::Open(const std::string& fileName, bool rebuildIndex,
                                              std::uint32_t bufferMiB,

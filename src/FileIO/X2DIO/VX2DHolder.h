@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FileIO/X2DIO/VX2DImport.h"
+#include "FileIO/X2DIO/VX2DSharedFrames.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,7 +13,9 @@
 #include <vector>
 
 /// Shares one open VX2DImport. The device manager creates one holder per file and hands it
-/// to every camera (and the sync unit) made from that file, by std::shared_ptr.
+/// to every camera (and the sync unit) made from that file, by std::shared_ptr. The holder
+/// also owns the decoded frames that those devices share (GetSharedFrames), so that a tick of
+/// many cameras decodes each trial frame once.
 ///
 /// Threading: every operation may be called from any thread; each takes m_Lock for its whole
 /// duration, so a frame read is never interleaved with another call. All users of the import
@@ -24,6 +27,8 @@ class VX2DHolder
 public:
     /// Shares `import` (not null; normally open); it must no longer be used directly.
     explicit VX2DHolder(std::shared_ptr<VX2DImport> import);
+    /// Stops the shared frames' read-ahead before the import goes.
+    ~VX2DHolder();
     VX2DHolder(const VX2DHolder&) = delete;
     VX2DHolder& operator=(const VX2DHolder&) = delete;
 
@@ -55,6 +60,10 @@ public:
     /// A copy of the reader's messages.
     std::vector<std::string> GetErrors() const;
 
+    /// The decoded frames of this trial, shared by its readers (reading through this holder).
+    /// Any thread.
+    VX2DSharedFrames& GetSharedFrames() { return *m_SharedFrames; }
+
     /// Runs `action(const VX2DImport&)` under the lock, for several queries that belong
     /// together; returns what it returns. `action` must not call back into this holder.
     template <typename Action> auto WithImport(Action&& action) const
@@ -66,4 +75,6 @@ public:
 private:
     mutable std::mutex m_Lock; // guards every use of m_Import
     std::shared_ptr<VX2DImport> m_Import;
+    /// Reads through this holder; declared last, so it (and its thread) goes first.
+    std::unique_ptr<VX2DSharedFrames> m_SharedFrames;
 };

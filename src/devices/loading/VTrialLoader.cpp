@@ -3,6 +3,7 @@
 #include "FileIO/X2DIO/VX1DHolder.h"
 #include "FileIO/X2DIO/VX2DHolder.h"
 #include "devices/VFakeDeviceManager.h"
+#include "devices/VSyncThread.h"
 #include "devices/camera/VFakeDeviceCameraSynth.h"
 #include "devices/camera/VFakeDeviceCameraX2D.h"
 #include "devices/syncunit/VFakeDeviceNetSynth.h"
@@ -10,6 +11,11 @@
 #include "devices/syncunit/VFakeDeviceNetX2D.h"
 #include "timecode/VTimecode.h"
 #include "lumen/Log.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -111,9 +117,26 @@ bool VTrialLoader::AddX2D(VFakeDeviceManager& manager, const std::string& path)
             ZEL_LOG("Devices", 1, "  %s", error.c_str());
         return false;
     }
-    AddX2DCameras(manager, trial);
+    // The cameras share each decoded trial frame; reading it ahead of the clock keeps the
+    // decoding off the master's tick.
+    if (AddX2DCameras(manager, trial) > 0)
+        trial->GetSharedFrames().StartReadAhead(ReadAheadFrames, &RaiseReadAheadPriority);
     AddX2DSyncUnit(manager, trial);
     return true;
+}
+
+void VTrialLoader::RaiseReadAheadPriority()
+{
+    // The frame clock waits for a frame that the read-ahead is still decoding (and for the
+    // trial's lock while it reads): at a lower priority than the clock's, a busy machine
+    // would keep it, and so the clock, waiting for milliseconds. Just below the clock, or
+    // the clock's fallback, or as it is.
+    sched_param param{};
+    param.sched_priority = VFakeDevice::VSyncThread::RealTimePriority - 1;
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0)
+        return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()),
+                VFakeDevice::VSyncThread::RaisedNiceValue);
 }
 
 uint32_t VTrialLoader::AddX2DCameras(VFakeDeviceManager& manager,

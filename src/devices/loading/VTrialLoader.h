@@ -25,7 +25,8 @@ class VX2DHolder;
 ///   are left out with a warning. A file that cannot be opened appends nothing and returns
 ///   false; the reader's messages go to the log, nothing to the console.
 ///   When the file has a start timecode, its sync unit (VFakeDeviceNetX2D) follows the
-///   cameras, sharing the holder.
+///   cameras, sharing the holder. With cameras made, the holder's shared frames read
+///   ReadAheadFrames frames ahead of the clock on a thread of their own.
 /// - AddX1D opens the file (index rebuilt when missing) and appends one VFakeDeviceNetX1D
 ///   holding it; a file that cannot be opened appends nothing and returns false, as above.
 /// - AddSyntheticCamera appends one VFakeDeviceCameraSynth with id and position p and strobe
@@ -43,11 +44,18 @@ class VTrialLoader final : public IDeviceLoader
 public:
     /// The highest device position whose shell port is still a TCP port.
     static constexpr uint32_t MaxDevicePosition = 65535 - VFakeDevice::ShellBasePort;
+    /// Trial frames decoded ahead of the one the cameras send.
+    static constexpr uint32_t ReadAheadFrames = 2;
 
     bool AddX1D(VFakeDeviceManager& manager, const std::string& path) override;
     bool AddX2D(VFakeDeviceManager& manager, const std::string& path) override;
     bool AddSyntheticCamera(VFakeDeviceManager& manager, uint32_t model) override;
     bool AddSyntheticSyncUnit(VFakeDeviceManager& manager) override;
+
+    /// Runs on the shared frames' read-ahead thread of a trial as it starts: real-time
+    /// priority just below the frame clock's (VFakeDevice::VSyncThread), else the clock's
+    /// raised nice value, else as it is.
+    static void RaiseReadAheadPriority();
 
     /// The camera part of AddX2D for an open trial: appends its cameras and returns how many
     /// were made. `trial` must not be null.
