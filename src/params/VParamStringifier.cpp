@@ -1,9 +1,11 @@
 #include "params/VParamStringifier.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <locale>
 #include <sstream>
+#include <type_traits>
 
 namespace
 {
@@ -16,9 +18,52 @@ template <class T> std::string FormatClassic(const T& value)
     return stream.str();
 }
 
+// Reads the plain decimal forms that ToText writes (digits after an optional '-'; for reals
+// also a point and an exponent) without a stream, which costs a microsecond and the devices
+// read their parameters many times a frame. Any other text, and any that does not convert
+// here (out of range, say), is left to the stream, so what reads and the value it gives stay
+// the stream's: from_chars and the stream agree on every text this accepts.
+template <class T> bool ParseDecimal(const char* text, T& out)
+{
+    if (text == nullptr || *text == '\0')
+        return false;
+    const char* end = text;
+    for (; *end != '\0'; ++end)
+    {
+        const char c = *end;
+        const bool digit = c >= '0' && c <= '9';
+        const bool sign =
+            c == '-' &&
+            (end == text || (std::is_floating_point_v<T> && (end[-1] == 'e' || end[-1] == 'E')));
+        const bool real = std::is_floating_point_v<T> &&
+                          (c == '.' || c == 'e' || c == 'E' ||
+                           (c == '+' && end != text && (end[-1] == 'e' || end[-1] == 'E')));
+        if (!digit && !sign && !real)
+            return false;
+    }
+    if constexpr (std::is_same_v<T, bool>)
+    {
+        if (end - text != 1 || (*text != '0' && *text != '1'))
+            return false;
+        out = *text == '1';
+        return true;
+    }
+    else
+    {
+        T value{};
+        const auto [stop, error] = std::from_chars(text, end, value);
+        if (error != std::errc() || stop != end)
+            return false;
+        out = value;
+        return true;
+    }
+}
+
 // Parses one value with a classic-locale stream; only white space may surround it.
 template <class T> bool ParseClassic(const char* text, T& out)
 {
+    if (ParseDecimal(text, out))
+        return true;
     std::istringstream stream(text != nullptr ? text : "");
     stream.imbue(std::locale::classic());
     T value{};

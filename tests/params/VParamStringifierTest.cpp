@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <locale>
+#include <random>
+#include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace
 {
@@ -155,4 +159,136 @@ TEST(ParamText, TextIsCopiedUnchanged)
     EXPECT_EQ(TextOf(value), "  spaced out \t");
     ASSERT_TRUE(Parse(value, ""));
     EXPECT_EQ(TextOf(value), "");
+}
+
+namespace
+{
+
+// What a classic-locale stream reads, with blanks allowed around: the rule FromText keeps.
+template <class T> bool StreamReads(const std::string& text, T& out)
+{
+    std::istringstream stream(text);
+    stream.imbue(std::locale::classic());
+    T value{};
+    stream >> value;
+    if (stream.fail())
+        return false;
+    char c = 0;
+    while (stream.get(c))
+    {
+        if (!std::isspace(c, std::locale::classic()))
+            return false;
+    }
+    out = value;
+    return true;
+}
+
+// FromText's rule around the stream: unsigned refuses a minus, reals know three words.
+template <class T> bool ReferenceReads(const std::string& text, T& out)
+{
+    if constexpr (std::is_same_v<T, uint32_t>)
+    {
+        const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
+        if (first != std::string::npos && text[first] == '-')
+            return false;
+    }
+    if constexpr (std::is_same_v<T, double>)
+    {
+        if (text == "nan" || text == "inf" || text == "-inf")
+        {
+            out = text == "nan"
+                      ? std::numeric_limits<double>::quiet_NaN()
+                      : (text == "inf" ? 1.0 : -1.0) * std::numeric_limits<double>::infinity();
+            return true;
+        }
+    }
+    return StreamReads(text, out);
+}
+
+template <class T> void ExpectSameAsStream(const std::string& text)
+{
+    T fast{};
+    T stream{};
+    const bool fastRead = VParamStreamStringifier::FromText(text.c_str(), fast);
+    const bool streamRead = ReferenceReads(text, stream);
+    ASSERT_EQ(fastRead, streamRead) << "'" << text << "'";
+    if (fastRead)
+    {
+        EXPECT_EQ(std::memcmp(&fast, &stream, sizeof(T)), 0) << "'" << text << "'";
+    }
+}
+
+} // namespace
+
+// FromText reads plain decimal texts without a stream; whatever it accepts and the value it
+// gives must stay exactly the stream's, for awkward texts and for every value written.
+TEST(ParamText, DecimalTextsReadAsTheStreamReadsThem)
+{
+    const char* texts[] = {"0",
+                           "1",
+                           "-1",
+                           "-0",
+                           "+1",
+                           "01",
+                           "007",
+                           "2",
+                           " 1",
+                           "1 ",
+                           "1e",
+                           "1e+",
+                           "1e5",
+                           "1E5",
+                           "1e+5",
+                           "1e-5",
+                           "-1e-5",
+                           "1.",
+                           ".5",
+                           "-.5",
+                           ".",
+                           "-",
+                           "--1",
+                           "1-2",
+                           "1e5.3",
+                           "1.2.3",
+                           "e5",
+                           "0x10",
+                           "1,5",
+                           "inf",
+                           "infinity",
+                           "INF",
+                           "NaN",
+                           "nan(1)",
+                           "1e999",
+                           "-1e999",
+                           "1e-999",
+                           "4.9e-324",
+                           "2147483647",
+                           "2147483648",
+                           "-2147483648",
+                           "-2147483649",
+                           "4294967295",
+                           "4294967296",
+                           "99999999999999999999",
+                           "0.1000000000000000055511151231",
+                           "123456789012345678901234567890e-20",
+                           ""};
+    for (const char* text : texts)
+    {
+        ExpectSameAsStream<int32_t>(text);
+        ExpectSameAsStream<uint32_t>(text);
+        ExpectSameAsStream<double>(text);
+        ExpectSameAsStream<bool>(text);
+    }
+    std::mt19937_64 random(16);
+    for (int i = 0; i < 20000; ++i)
+    {
+        const uint64_t bits = random();
+        double real = 0.0;
+        std::memcpy(&real, &bits, sizeof real);
+        if (std::isfinite(real))
+            ExpectSameAsStream<double>(VParamStreamStringifier::ToText(real));
+        ExpectSameAsStream<double>(std::to_string(static_cast<double>(bits >> 11) * 1e-7));
+        ExpectSameAsStream<int32_t>(VParamStreamStringifier::ToText(static_cast<int32_t>(bits)));
+        ExpectSameAsStream<uint32_t>(VParamStreamStringifier::ToText(static_cast<uint32_t>(bits)));
+    }
 }
