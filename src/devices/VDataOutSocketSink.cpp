@@ -4,6 +4,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <thread>
@@ -43,6 +44,47 @@ bool VDataOutSocketSink::Send(const std::uint8_t* bytes, std::size_t length)
     }
     m_Dropped.fetch_add(1, std::memory_order_relaxed);
     return false;
+}
+
+std::uint64_t VDataOutSocketSink::SendBatch(const VDatagramView* datagrams, std::size_t count)
+{
+    m_Vectors.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        m_Vectors[i] = {const_cast<std::uint8_t*>(datagrams[i].Bytes), datagrams[i].Length};
+    const std::uint32_t attempts = m_Policy.MaxAttempts == 0 ? 1 : m_Policy.MaxAttempts;
+    std::uint64_t bytes = 0;
+    std::uint32_t attempt = 1; // of datagram `next`
+    for (std::size_t next = 0; next < count;)
+    {
+        const auto batch =
+            static_cast<unsigned>(std::min<std::size_t>(count - next, VDataOutSocket::MaxBatch));
+        const int result = AttemptSendBatch(&m_Vectors[next], batch);
+        if (result > 0)
+        {
+            for (int i = 0; i < result; ++i)
+                bytes += m_Vectors[next + static_cast<std::size_t>(i)].iov_len;
+            m_Sent.fetch_add(static_cast<std::uint64_t>(result), std::memory_order_relaxed);
+            next += static_cast<std::size_t>(result);
+            attempt = 1;
+            continue;
+        }
+        const int error = result < 0 ? errno : EAGAIN;
+        if (!IsTransient(error) || attempt >= attempts)
+        {
+            m_Dropped.fetch_add(1, std::memory_order_relaxed);
+            ++next;
+            attempt = 1;
+            continue;
+        }
+        PauseBeforeRetry(error);
+        ++attempt;
+    }
+    return bytes;
+}
+
+int VDataOutSocketSink::AttemptSendBatch(const iovec* datagrams, unsigned count)
+{
+    return m_Socket.SendDatagrams(datagrams, count);
 }
 
 int VDataOutSocketSink::AttemptSend(const std::uint8_t* bytes, std::size_t length)

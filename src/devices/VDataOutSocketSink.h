@@ -8,6 +8,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include <sys/uio.h>
 
 class VDataOutSocket;
 
@@ -39,6 +42,11 @@ public:
     VDataOutSocketSink& operator=(const VDataOutSocketSink&) = delete;
 
     bool Send(const std::uint8_t* bytes, std::size_t length) override;
+    /// Hands the datagrams to the system up to VDataOutSocket::MaxBatch at a time (sendmmsg),
+    /// each with the retry rule of Send: a datagram that meets a transient error is tried
+    /// again (the ones before it have gone), one that fails otherwise or too often is dropped
+    /// and the next ones go on. Order is kept.
+    std::uint64_t SendBatch(const VDatagramView* datagrams, std::size_t count) override;
 
     /// Datagrams that went out, and datagrams given up on, since construction.
     std::uint64_t GetSentCount() const { return m_Sent.load(std::memory_order_relaxed); }
@@ -48,12 +56,16 @@ protected:
     /// One send attempt: the byte count, or -1 with errno set. Tests override it to play
     /// error sequences; the default sends on the socket.
     virtual int AttemptSend(const std::uint8_t* bytes, std::size_t length);
+    /// One batch attempt for the `count` datagrams at `datagrams`: how many went out from the
+    /// first, or -1 with errno set when the first did not. The default sends on the socket.
+    virtual int AttemptSendBatch(const iovec* datagrams, unsigned count);
     /// Waits up to the policy's pause before a retry after error `error`.
     virtual void PauseBeforeRetry(int error);
 
 private:
     VDataOutSocket& m_Socket;
     const DatagramRetryPolicy m_Policy;
+    std::vector<iovec> m_Vectors; // SendBatch's; keeps its storage
     std::atomic<std::uint64_t> m_Sent{0};
     std::atomic<std::uint64_t> m_Dropped{0};
 };

@@ -3,6 +3,8 @@
 
 #include "net/VSocketSimple.h"
 
+#include <sys/uio.h>
+
 #include <cstdint>
 
 /// UDP sender towards one destination. Open() creates a non-blocking socket with address
@@ -27,6 +29,13 @@ public:
 
     /// Sends one datagram to the destination. Returns the byte count or -1 (errno kept).
     int SendDatagram(const void* data, size_t length);
+
+    /// Most datagrams one SendDatagrams call hands to the system.
+    static constexpr unsigned MaxBatch = 64;
+    /// Sends up to MaxBatch datagrams (`count` iovecs, one datagram each, in their order) to
+    /// the destination in one system call (sendmmsg). Returns how many went out, from the
+    /// first; -1 (errno kept) when the first could not. The bytes are not kept.
+    int SendDatagrams(const iovec* datagrams, unsigned count);
 
     /// The destination record: family AF_INET, port in network order, address as given.
     const sockaddr_in& GetDestination() const { return m_Destination; }

@@ -4,6 +4,7 @@
 
 #include "devices/VDataOutSocketSink.h"
 #include "devices/VFaultySink.h"
+#include "devices/VFrameOutbox.h"
 #include "net/VDataOutSocket.h"
 
 #include <cstdint>
@@ -68,13 +69,36 @@ public:
 
 protected:
     /// Where the frame's datagrams go: the socket unless SetSink chose another sink, through
-    /// the device's fault injection when the target names one.
+    /// the device's fault injection when the target names one; while a VBatchedFrame is open,
+    /// the frame outbox in front of them.
     IDatagramSink& GetSink();
 
+    /// Sends one frame's datagrams together. While it lives, GetSink() queues the source's
+    /// datagrams in its frame outbox (VFrameOutbox); when it ends they go to the real sink in
+    /// one batch, in order, and the bytes of any that were dropped come off `bytesSent`. A
+    /// source's SendFrame opens one first thing, so every return path sends the frame.
+    class VBatchedFrame
+    {
+    public:
+        VBatchedFrame(VFakeSource& source, std::uint32_t& bytesSent);
+        ~VBatchedFrame();
+        VBatchedFrame(const VBatchedFrame&) = delete;
+        VBatchedFrame& operator=(const VBatchedFrame&) = delete;
+
+    private:
+        VFakeSource& m_Source;
+        std::uint32_t& m_BytesSent;
+    };
+
 private:
+    /// The sink behind the outbox: the socket's, or SetSink's, through the fault injection.
+    IDatagramSink& GetFinalSink();
+
     const VFakeSourceTarget m_Target;
     VDataOutSocketSink m_SocketSink;
     IDatagramSink* m_Override = nullptr;
+    VFrameOutbox m_Outbox;
+    bool m_Batching = false; // a VBatchedFrame is open
     /// Last: it goes first, while the sinks it may have handed datagrams for still exist.
     VFaultySink m_FaultSink;
 };

@@ -86,6 +86,7 @@ void VFakeSourceCentroid::SendFrame(std::uint32_t frame, std::uint32_t previous,
                                     std::uint32_t& bytesSent)
 {
     bytesSent = 0;
+    const VBatchedFrame batch(*this, bytesSent);
     const std::optional<VCentroidGrid> grid = ComputeGrid(VCentroidGridSettings::Read(m_Params));
 
     m_Writer.BeginFrame(GetSink());

@@ -109,6 +109,7 @@ void VFakeSourceCentroidX2D::SendFrame(std::uint32_t frame, std::uint32_t previo
                                        std::uint32_t& bytesSent)
 {
     bytesSent = 0;
+    const VBatchedFrame batch(*this, bytesSent);
     if (frame <= previous)
     {
         Reset(); // the frame number stood still or went back: tracking starts again

@@ -8,6 +8,7 @@ void VFakeSourceGreyscale::SendFrame(std::uint32_t frame, std::uint32_t previous
                                      std::uint32_t& bytesSent)
 {
     bytesSent = 0;
+    const VBatchedFrame batch(*this, bytesSent);
     bytesSent =
         VGreyscaleStreamAssembler::SendTrailerOnly(GetSink(), GetDeviceId(), frame, previous);
 }

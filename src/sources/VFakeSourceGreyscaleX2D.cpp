@@ -68,6 +68,7 @@ void VFakeSourceGreyscaleX2D::SendFrame(std::uint32_t frame, std::uint32_t previ
                                         std::uint32_t& bytesSent)
 {
     bytesSent = 0;
+    const VBatchedFrame batch(*this, bytesSent);
     const GreyscaleFrameInfo info = ReadFrameInfo(m_Params, GetDeviceId(), frame, previous);
 
     const std::uint32_t frameCount = m_Trial ? m_Trial->GetFrameCount() : 0;

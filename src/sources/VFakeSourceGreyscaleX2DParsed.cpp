@@ -17,6 +17,7 @@ void VFakeSourceGreyscaleX2DParsed::SendFrame(std::uint32_t frame, std::uint32_t
                                               std::uint32_t& bytesSent)
 {
     bytesSent = 0;
+    const VBatchedFrame batch(*this, bytesSent);
     const std::optional<std::uint32_t> index =
         m_Streams ? m_Streams->TrialFrameOf(frame) : std::nullopt;
     if (index)

@@ -1,7 +1,8 @@
 // The socket sink: datagrams reach a loopback receiver intact, transient errors are retried
-// a bounded number of times, anything else drops the datagram at once; and a whole centroid
-// frame on the wire.
+// a bounded number of times, anything else drops the datagram at once; a whole centroid frame
+// on the wire; and a frame outbox sent in batches, in order, with the same retry rule.
 #include "devices/VDataOutSocketSink.h"
+#include "devices/VFrameOutbox.h"
 #include "devices/camerawire/VCentroidStreamWriter.h"
 
 #include "net/VDataOutSocket.h"
@@ -16,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <optional>
@@ -93,6 +95,19 @@ protected:
         if (error == 0)
             return static_cast<int>(length);
         errno = error;
+        return -1;
+    }
+    /// Batch attempts: a script entry n > 0 sends the first n (at most the batch), -e fails
+    /// the first with errno e; an empty script sends everything.
+    int AttemptSendBatch(const iovec*, unsigned count) override
+    {
+        ++m_Attempts;
+        const int step = m_Script.empty() ? static_cast<int>(count) : m_Script.front();
+        if (!m_Script.empty())
+            m_Script.pop_front();
+        if (step > 0)
+            return std::min(step, static_cast<int>(count));
+        errno = -step;
         return -1;
     }
     void PauseBeforeRetry(int error) override
@@ -188,4 +203,57 @@ TEST(DataOutSocketSink, UnsendableDatagramsAreDroppedWithoutWaiting)
         EXPECT_EQ(sink.GetDroppedCount(), 1u);
         EXPECT_TRUE(sink.Send(payload.data(), payload.size())) << "the sink carries on";
     }
+}
+
+TEST(DataOutSocketSink, AFrameSentAsOneBatchArrivesWholeAndInOrder)
+{
+    VLoopbackReceiver receiver;
+    ASSERT_NE(receiver.Port(), 0);
+    VDataOutSocket socket;
+    ASSERT_TRUE(socket.Open(htonl(INADDR_LOOPBACK), receiver.Port()));
+    VDataOutSocketSink sink(socket);
+
+    // More datagrams than one system call takes, an empty one among them, and one too large
+    // for UDP, which alone is dropped.
+    VFrameOutbox outbox;
+    std::vector<Bytes> sent;
+    for (std::size_t i = 0; i < 150; ++i)
+    {
+        Bytes datagram(i == 7 ? 0 : 1 + (i * 37) % 300, static_cast<std::uint8_t>(i));
+        if (!datagram.empty())
+            datagram[0] = static_cast<std::uint8_t>(i >> 8);
+        ASSERT_TRUE(outbox.Send(datagram.data(), datagram.size()));
+        sent.push_back(datagram);
+        if (i == 100)
+        {
+            const Bytes huge(70000, 1);
+            ASSERT_TRUE(outbox.Send(huge.data(), huge.size()));
+        }
+    }
+    EXPECT_EQ(outbox.GetQueuedCount(), 151u);
+    EXPECT_EQ(outbox.Flush(sink), 70000u) << "the bytes of the one dropped datagram";
+    EXPECT_EQ(outbox.GetQueuedCount(), 0u);
+    EXPECT_EQ(sink.GetSentCount(), 150u);
+    EXPECT_EQ(sink.GetDroppedCount(), 1u);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+    {
+        const auto datagram = receiver.Receive();
+        ASSERT_TRUE(datagram.has_value()) << "datagram " << i << " did not arrive in 5 s";
+        ASSERT_EQ(*datagram, sent[i]) << "datagram " << i;
+    }
+}
+
+TEST(DataOutSocketSink, ABatchRetriesTheDatagramThatMetATransientErrorAndGoesOn)
+{
+    VDataOutSocket socket; // never opened: the scripted sink does not touch it
+    const Bytes payload(100, 7);
+    const std::vector<VDatagramView> datagrams(5, VDatagramView{payload.data(), payload.size()});
+    // Two go, the third waits once for room, then goes; the fourth cannot go at all and is
+    // dropped at once; the fifth finds the socket full four times and is dropped.
+    VScriptedSink sink(socket, {2, -EAGAIN, 1, -EMSGSIZE, -EAGAIN, -EAGAIN, -EAGAIN, -EAGAIN});
+    EXPECT_EQ(sink.SendBatch(datagrams.data(), datagrams.size()), 300u);
+    EXPECT_EQ(sink.GetSentCount(), 3u);
+    EXPECT_EQ(sink.GetDroppedCount(), 2u);
+    EXPECT_EQ(sink.m_Pauses, (std::vector<int>{EAGAIN, EAGAIN, EAGAIN, EAGAIN}));
+    EXPECT_EQ(sink.m_Attempts, 8);
 }
