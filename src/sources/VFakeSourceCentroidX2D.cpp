@@ -122,7 +122,9 @@ void VFakeSourceCentroidX2D::SendFrame(std::uint32_t frame, std::uint32_t previo
     info.ReportCentroidCount = true;
     info.TrackingOn = m_TrackingMode != ETrackingMode::Off;
 
-    const std::uint32_t frameCount = m_Trial ? m_Trial->GetFrameCount() : 0;
+    // The shared frames know the count without the trial's lock, which the read-ahead holds
+    // while it decodes.
+    const std::uint32_t frameCount = m_Trial ? m_Trial->GetSharedFrames().GetFrameCount() : 0;
     const std::optional<VTrialFrameMapping> mapping =
         VTrialFrameMapping::Map(frame, previous, frameCount);
     const bool readsFile = mapping && (m_TrackingMode == ETrackingMode::Read || !mapping->IsWrap());

@@ -71,7 +71,9 @@ void VFakeSourceGreyscaleX2D::SendFrame(std::uint32_t frame, std::uint32_t previ
     const VBatchedFrame batch(*this, bytesSent);
     const GreyscaleFrameInfo info = ReadFrameInfo(m_Params, GetDeviceId(), frame, previous);
 
-    const std::uint32_t frameCount = m_Trial ? m_Trial->GetFrameCount() : 0;
+    // The shared frames know the count without the trial's lock, which the read-ahead holds
+    // while it decodes.
+    const std::uint32_t frameCount = m_Trial ? m_Trial->GetSharedFrames().GetFrameCount() : 0;
     const std::optional<VTrialFrameMapping> mapping =
         VTrialFrameMapping::Map(frame, previous, frameCount);
     if (!mapping || previous >= frame || mapping->IsWrap())
