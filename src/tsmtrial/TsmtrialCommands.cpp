@@ -181,6 +181,9 @@ void Declare(CLI::App& app, VArguments& a)
             return true;
         },
         "TC|none", "start timecode HH:MM:SS:FF, or none (default 10:00:00:00)");
+    CommandLine::AddFlag(*generate, "--centroids-only", a.X2D.CentroidsOnly,
+                         "centroids and tracks only, no blobs or edges (small stage-sized trials)")
+        ->group("X2D files");
     AddKindOnly(*generate, a, TrialKind::X1D, "--devices", NumberInto(a.X1D.Devices), "N",
                 "analogue devices (default 1)");
     AddKindOnly(*generate, a, TrialKind::X1D, "--channels", NumberInto(a.X1D.Channels), "N",
@@ -364,8 +367,10 @@ int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console,
     {
         return UsageError(console, error, help);
     }
-    const std::vector<std::string>& misplaced =
+    std::vector<std::string> misplaced =
         kind == TrialKind::X2D ? arguments.X1DOnlyGiven : arguments.X2DOnlyGiven;
+    if (kind == TrialKind::X1D && arguments.X2D.CentroidsOnly)
+        misplaced.insert(misplaced.begin(), "--centroids-only");
     if (!misplaced.empty())
     {
         return UsageError(console,
@@ -390,7 +395,9 @@ int RunGenerate(const VArguments& arguments, const VTsmtrialConsole& console,
         console.Out << "Wrote " << path << ": X2D version " << settings.Version << ", "
                     << settings.Cameras << " cameras (" << settings.Model << "), "
                     << settings.Frames << " frames at " << NumberText::Shortest(settings.Rate)
-                    << " Hz, " << settings.Markers << " markers, seed " << settings.Seed << ".\n";
+                    << " Hz, " << settings.Markers << " markers"
+                    << (settings.CentroidsOnly ? " (centroids and tracks only)" : "") << ", seed "
+                    << settings.Seed << ".\n";
         return Tsmtrial::kExitOk;
     }
     const VX1DGeneratorSettings& settings = arguments.X1D;

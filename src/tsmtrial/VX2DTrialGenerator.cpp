@@ -310,6 +310,8 @@ void VX2DTrialGenerator::BuildScene()
     m_Export.Version = m_Settings.Version;
     m_Export.Cameras = m_Cameras;
     m_Export.SystemFrameRate = m_Settings.Rate;
+    if (m_Settings.CentroidsOnly)
+        m_Export.Formats = {format, DefaultFormats::CentroidTracks()};
     std::string ignored;
     if (!m_Settings.StartTimecode.empty() &&
         !StartTimecodeText(m_Settings.StartTimecode, m_Settings.Rate, m_Export.StartTimecode,
@@ -420,6 +422,11 @@ void VX2DTrialGenerator::GenerateCamera(std::uint32_t c, double time, VCentroidS
         trackData[index].Id = track.Id;
         trackData[index].Length = track.Length;
         trackData[index].Confidence = std::min(1.0f, static_cast<float>(track.Length) / 20.0f);
+
+        if (m_Settings.CentroidsOnly)
+        {
+            continue;
+        }
 
         // The blob: the lines of the disc of radius r + 1, Gaussian pixel values.
         const double reach = centroid.Radius + 1.0;

@@ -32,6 +32,9 @@ struct VX2DGeneratorSettings
     std::uint64_t Seed = 1;
     /// Frame number of the first frame; frames are numbered consecutively.
     std::uint32_t FirstFrame = 1;
+    /// Centroids and tracks only: no greyscale blobs, camera frame info or edges, and only the
+    /// centroid and track formats in the file (a stage-sized trial stays small).
+    bool CentroidsOnly = false;
 };
 
 /// Generates the frames of a synthetic trial one after another.
@@ -50,7 +53,9 @@ struct VX2DGeneratorSettings
 /// one greyscale blob per centroid: the lines of the disc of radius r + 1 around it with
 /// Gaussian pixel values, flag 1 for blobs of radius 3 pixels and more; one edge per blob
 /// line (Coord0 first column, Coord1 line, Coord2 the column after the last); and as the
-/// greyscale set's info byte the number of visible markers (at most 255).
+/// greyscale set's info byte the number of visible markers (at most 255). With CentroidsOnly
+/// the blobs and edges are left out (the greyscale and edge sets stay empty) and the centroids
+/// and tracks are the same as without it.
 ///
 /// Everything follows from the settings and the seed alone. Tracks carry state from frame to
 /// frame, so frames come out in order; Reset starts again. Not copyable; one thread at a time.

@@ -508,6 +508,22 @@ TEST_F(TsmtrialCommand, GenerateHonoursItsOptionsAndEveryVersionOpens)
         EXPECT_EQ(block->Size, 40u); // 20 samples of 2 bytes
     }
 
+    // Centroids and tracks only, for X2D files only.
+    {
+        const std::string path = m_Dir.File("centroids.x2d");
+        const VResult result = RunTool({"generate", path, "--centroids-only", "--frames", "5"});
+        ASSERT_EQ(result.Code, 0) << result.Err;
+        EXPECT_TRUE(Contains(result.Out, "(centroids and tracks only)")) << result.Out;
+        VX2DImport import;
+        ASSERT_TRUE(import.Open(path, false));
+        EXPECT_EQ(import.GetImpl().GetFormats().size(), 2u);
+        const VResult refused =
+            RunTool({"generate", m_Dir.File("refused.x1d"), "--centroids-only"});
+        EXPECT_EQ(refused.Code, 2);
+        EXPECT_TRUE(Contains(refused.Err, "--centroids-only applies to X2D files only"))
+            << refused.Err;
+    }
+
     // The same command twice gives the same bytes.
     ASSERT_EQ(RunTool({"generate", m_Dir.File("again.x2d"), "--frames", "60"}).Code, 0);
     EXPECT_EQ(testsupport::ReadBytes(m_X2D), testsupport::ReadBytes(m_Dir.File("again.x2d")));

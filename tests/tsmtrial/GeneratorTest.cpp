@@ -123,6 +123,53 @@ TEST(TrialGenerator, WrittenX2DFramesReadBackExactlyAsGenerated)
     EXPECT_TRUE(info.Errors.empty());
 }
 
+TEST(TrialGenerator, CentroidsOnlyTrialsKeepTheCentroidsAndTracksAndDropTheRest)
+{
+    VTempDir dir;
+    VX2DGeneratorSettings full = SmallX2D();
+    full.Markers = 40;
+    VX2DGeneratorSettings centroidsOnly = full;
+    centroidsOnly.CentroidsOnly = true;
+    const std::string fullPath = Write(dir, "full.x2d", full);
+    const std::string path = Write(dir, "centroids.x2d", centroidsOnly);
+
+    // Only the centroid and track formats, and a far smaller file.
+    VX2DImport import;
+    ASSERT_TRUE(import.Open(path, false));
+    const std::vector<VDataFormatInfo>& formats = import.GetImpl().GetFormats();
+    ASSERT_EQ(formats.size(), 2u);
+    EXPECT_EQ(formats[0].GetFormatId(), 0xDFAA);
+    EXPECT_EQ(formats[1].GetFormatId(), 0xDFDD);
+    EXPECT_LT(ReadBytes(path).size() * 3, ReadBytes(fullPath).size());
+
+    // Frame by frame: the full trial's centroids and tracks, no blobs, no edges.
+    VX2DTrialReader fullReader(fullPath);
+    VX2DTrialReader reader(path);
+    ASSERT_TRUE(fullReader.IsOpen());
+    ASSERT_TRUE(reader.IsOpen());
+    VTrialFrame expected;
+    VTrialFrame read;
+    std::size_t centroids = 0;
+    for (std::uint32_t i = 0; i < full.Frames; ++i)
+    {
+        SCOPED_TRACE("frame index " + std::to_string(i));
+        ASSERT_TRUE(fullReader.ReadFrame(i, expected));
+        ASSERT_TRUE(reader.ReadFrame(i, read));
+        ASSERT_EQ(read.Cameras.size(), expected.Cameras.size());
+        for (std::size_t c = 0; c < read.Cameras.size(); ++c)
+        {
+            expected.Cameras[c].Blobs.clear();
+            expected.Cameras[c].Edges.clear();
+            expected.Cameras[c].InfoByte = 0;
+            EXPECT_TRUE(read.Cameras[c].Blobs.empty());
+            EXPECT_TRUE(read.Cameras[c].Edges.empty());
+            centroids += read.Cameras[c].Centroids.size();
+        }
+        ASSERT_EQ(VTrialDiff::CompareFrames(expected, read), "");
+    }
+    EXPECT_GT(centroids, full.Frames * 3u * 10u);
+}
+
 TEST(TrialGenerator, SceneBehavesLikeACapture)
 {
     VX2DGeneratorSettings settings;
