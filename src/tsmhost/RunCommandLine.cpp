@@ -4,9 +4,12 @@
 #include "tsmhost/BroadcastCommandLine.h"
 #include "tsmhost/HostPorts.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
+#include <vector>
 
 namespace
 {
@@ -56,6 +59,20 @@ std::function<bool(const std::string&)> Word(Target& target, std::uint32_t low, 
         if (!ParseWord(text, value) || value < low || value > high)
             return false;
         target = value;
+        return true;
+    };
+}
+
+/// A reader of one of `words` into `target`.
+std::function<bool(const std::string&)> OneOf(std::string& target,
+                                              std::initializer_list<const char*> words)
+{
+    return [&target,
+            allowed = std::vector<std::string>(words.begin(), words.end())](const std::string& text)
+    {
+        if (std::find(allowed.begin(), allowed.end(), text) == allowed.end())
+            return false;
+        target = text;
         return true;
     };
 }
@@ -155,6 +172,13 @@ void DeclareRunOptions(CLI::App& run, VRunOptions& o)
         "HZ",
         "(ours) the analogue sample rate set on every sync unit (\"samplerate -s 0\"), one that "
         "divides 135 MHz into whole ticks; 3000 Hz or less keeps 64 channels (default 1000)");
+    AddValue(run, "--greymode", OneOf(o.GreyMode, {"all", "some", "only", "none"}),
+             "all|some|only|none",
+             "sent to every camera as \"greymode MODE\" while it is configured (none: no "
+             "greyscale blobs); default: not sent");
+    AddValue(run, "--coordmode", OneOf(o.CoordMode, {"some", "only", "none"}), "some|only|none",
+             "sent to every camera as \"coordmode MODE\" while it is configured (none: no "
+             "edges; a camera's shell does not take all); default: not sent");
     AddValue(run, "--shell-timeout", Word(o.ShellTimeoutMs, 1, 600000), "MS",
              "limit for a shell's greeting and each reply (default 2000)");
     AddValue(

@@ -41,6 +41,10 @@ struct VRunOptions
     std::uint32_t StreamDelayMs = 0; ///< --stream-delay MS before each frame information
     /// --late-ms MS: a frame ending more than this after it was due counts as late.
     std::uint32_t LateMs = 50;
+    /// --greymode MODE, --coordmode MODE: sent to every camera's shell as "greymode MODE" and
+    /// "coordmode MODE" while it is configured; empty: not sent (the camera keeps its own).
+    std::string GreyMode;
+    std::string CoordMode;
 };
 
 /// A prescaler and divisor of the sync unit's 135 MHz sample clock for a sample rate of `hertz`:

@@ -1,6 +1,6 @@
 #include "tsmhost/VHostReceiver.h"
 
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -14,6 +14,8 @@ VHostReceiver::~VHostReceiver()
     Stop();
     if (m_WakeHandle >= 0)
         ::close(m_WakeHandle);
+    if (m_PollHandle >= 0)
+        ::close(m_PollHandle);
 }
 
 bool VHostReceiver::Start()
@@ -23,6 +25,20 @@ bool VHostReceiver::Start()
     if (m_WakeHandle < 0)
         m_WakeHandle = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_WakeHandle < 0)
+        return false;
+    if (m_PollHandle < 0)
+    {
+        m_PollHandle = ::epoll_create1(EPOLL_CLOEXEC);
+        epoll_event wake{};
+        wake.events = EPOLLIN;
+        wake.data.u64 = WakeTag;
+        if (m_PollHandle >= 0 && ::epoll_ctl(m_PollHandle, EPOLL_CTL_ADD, m_WakeHandle, &wake) != 0)
+        {
+            ::close(m_PollHandle);
+            m_PollHandle = -1;
+        }
+    }
+    if (m_PollHandle < 0)
         return false;
     m_Stopping = false;
     m_Thread =
@@ -41,7 +57,11 @@ void VHostReceiver::Stop()
         m_Thread.reset();
     }
     for (VEntry& entry : m_Entries)
+    {
+        if (m_PollHandle >= 0)
+            ::epoll_ctl(m_PollHandle, EPOLL_CTL_DEL, entry.Socket->GetHandle(), nullptr);
         entry.Socket->Close(true);
+    }
     m_Entries.clear();
     std::lock_guard<std::mutex> lock(m_PendingLock);
     for (VEntry& entry : m_Pending)
@@ -74,49 +94,61 @@ void VHostReceiver::TakePendingSockets()
 {
     std::lock_guard<std::mutex> lock(m_PendingLock);
     for (VEntry& entry : m_Pending)
+    {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.u64 = m_Entries.size();
+        // A socket that cannot be watched is closed with the others at Stop; it receives
+        // nothing meanwhile.
+        ::epoll_ctl(m_PollHandle, EPOLL_CTL_ADD, entry.Socket->GetHandle(), &event);
         m_Entries.push_back(std::move(entry));
+    }
     m_Pending.clear();
 }
 
 void VHostReceiver::Run(VThread& thread)
 {
-    std::vector<pollfd> polled;
+    std::array<epoll_event, 64> events;
     while (!m_Stopping && !thread.IsStopRequested())
     {
         TakePendingSockets();
-        polled.clear();
-        polled.push_back({m_WakeHandle, POLLIN, 0});
-        for (const VEntry& entry : m_Entries)
-            polled.push_back({entry.Socket->GetHandle(), POLLIN, 0});
-        const int ready = ::poll(polled.data(), polled.size(), -1);
+        const int ready = ::epoll_wait(m_PollHandle, events.data(), events.size(), -1);
         if (ready < 0)
         {
             if (errno == EINTR)
                 continue;
             return; // the descriptors are gone: nothing more can arrive
         }
-        if ((polled[0].revents & POLLIN) != 0)
+        for (int i = 0; i < ready; ++i)
         {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const ssize_t read = ::read(m_WakeHandle, &count, sizeof(count));
-        }
-        for (std::size_t i = 1; i < polled.size(); ++i)
-        {
-            if ((polled[i].revents & (POLLIN | POLLERR)) != 0)
-                Drain(m_Entries[i - 1]);
+            const std::uint64_t tag = events[static_cast<std::size_t>(i)].data.u64;
+            if (tag == WakeTag)
+            {
+                std::uint64_t count = 0;
+                [[maybe_unused]] const ssize_t read = ::read(m_WakeHandle, &count, sizeof(count));
+                continue;
+            }
+            if (tag < m_Entries.size())
+                Drain(m_Entries[tag]);
         }
     }
 }
 
 void VHostReceiver::Drain(VEntry& entry)
 {
-    for (int turn = 0; turn < BurstPerSocket; ++turn)
+    for (int turn = 0; turn < BurstPerSocket; turn += static_cast<int>(Batch))
     {
-        sockaddr_in source{};
-        socklen_t sourceLength = sizeof(source);
-        const ssize_t count = ::recvfrom(entry.Socket->GetHandle(), m_Buffer.data(),
-                                         m_Buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                                         reinterpret_cast<sockaddr*>(&source), &sourceLength);
+        for (unsigned i = 0; i < Batch; ++i)
+        {
+            m_Vectors[i] = {m_Buffer.data() + i * BufferSize, BufferSize};
+            m_Messages[i] = {};
+            m_Messages[i].msg_hdr.msg_iov = &m_Vectors[i];
+            m_Messages[i].msg_hdr.msg_iovlen = 1;
+            m_Messages[i].msg_hdr.msg_name = &m_Sources[i];
+            m_Messages[i].msg_hdr.msg_namelen = sizeof(sockaddr_in);
+        }
+        const int count =
+            ::recvmmsg(entry.Socket->GetHandle(), m_Messages.data(), Batch, MSG_DONTWAIT, nullptr);
         if (count < 0)
         {
             // EAGAIN: drained. ECONNREFUSED and the like report an earlier send's ICMP error
@@ -125,12 +157,19 @@ void VHostReceiver::Drain(VEntry& entry)
                 return;
             continue;
         }
-        if (static_cast<std::size_t>(count) > m_Buffer.size())
+        for (int i = 0; i < count; ++i)
         {
-            ++m_Oversized;
-            continue;
+            const mmsghdr& message = m_Messages[static_cast<std::size_t>(i)];
+            if ((message.msg_hdr.msg_flags & MSG_TRUNC) != 0)
+            {
+                ++m_Oversized;
+                continue;
+            }
+            if (m_Handler)
+                m_Handler(entry.Tag, m_Buffer.data() + static_cast<std::size_t>(i) * BufferSize,
+                          message.msg_len, m_Sources[static_cast<std::size_t>(i)]);
         }
-        if (m_Handler)
-            m_Handler(entry.Tag, m_Buffer.data(), static_cast<std::size_t>(count), source);
+        if (count < static_cast<int>(Batch))
+            return; // drained
     }
 }

@@ -59,6 +59,8 @@ VHostSettings VHostRun::MakeSettings(const VRunOptions& options, const VNetAddre
     settings.AnaloguePrescaler = options.AnaloguePrescaler;
     settings.AnalogueDivisor = options.AnalogueDivisor;
     settings.LateMs = options.LateMs;
+    settings.GreyMode = options.GreyMode;
+    settings.CoordMode = options.CoordMode;
     if (options.BroadcastAddress)
         settings.BroadcastAddress = options.BroadcastAddress;
     else if (!options.BroadcastToDevices && !IsLoopbackAddress(hal))

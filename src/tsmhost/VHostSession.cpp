@@ -751,9 +751,11 @@ void VHostSession::Configure(std::size_t slot)
     std::uint32_t shellPort = 0;
     std::uint32_t dataPort = 0;
     bool isSyncUnit = false;
+    bool camera = false;
     {
         std::lock_guard<std::mutex> lock(m_Lock);
         const VHostDevice& device = m_Devices[slot];
+        camera = device.IsCamera();
         id = device.Id;
         address = device.Address;
         shellPort = m_Settings.ShellPortBase + device.Position;
@@ -785,6 +787,14 @@ void VHostSession::Configure(std::size_t slot)
         if (dataPort == 0)
             dataPort = BindDataPorts(slot, error);
         ok = dataPort != 0;
+    }
+    // A centroid-only host, say, turns the greyscale streams off before any frame goes.
+    for (const auto& [word, mode] :
+         {std::pair<const char*, const std::string&>{"greymode ", m_Settings.GreyMode},
+          {"coordmode ", m_Settings.CoordMode}})
+    {
+        if (ok && camera && !mode.empty())
+            ok = shell.Command(word + mode, timeout, reply, error);
     }
     const std::uint32_t statusPort = dataPort + HostPorts::RoleOffset(EStreamRole::Status);
     ok = ok &&

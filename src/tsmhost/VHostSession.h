@@ -44,6 +44,10 @@ struct VHostSettings
     std::optional<VNetAddress> BroadcastAddress;
     /// The tag given with "notify"; status datagrams with another tag are counted as foreign.
     std::uint16_t HostTag = 1;
+    /// Sent to every camera's shell as "greymode ..." and "coordmode ..." during its
+    /// configuration; empty: not sent.
+    std::string GreyMode;
+    std::string CoordMode;
     /// A device heard from for this long is silent.
     std::uint32_t SilenceMs = 1000;
     /// A frame ending more than this long after it was due is late (VFrameSchedule).
@@ -78,9 +82,10 @@ struct VHostCounters
 ///
 /// Control: a device with a position is configured on the control thread: connect to its
 /// shell, check the greeting, "info", then a block of data ports is bound (the first free
-/// one from the base, HostPorts' layout), then "notify" (status datagrams to p + 1 with the
-/// host tag), "portset p", for a sync unit its analogue card ("samplerate -s 0" with the
-/// settings' prescaler and divisor, "anactl -a on", "capture on"), and "datadisable false".
+/// one from the base, HostPorts' layout), then for a camera "greymode" and "coordmode" when
+/// the settings name them, then "notify" (status datagrams to p + 1 with the host tag),
+/// "portset p", for a sync unit its analogue card ("samplerate -s 0" with the settings'
+/// prescaler and divisor, "anactl -a on", "capture on"), and "datadisable false".
 ///
 /// Reception: on the receive thread every datagram is decoded by the role of its port and
 /// the class of its device: status datagrams (input and timecode status kept); camera centroid

@@ -1,6 +1,7 @@
 // Whole runs of the host against a fake rig on loopback: a clean rig with cameras of both
-// protocols and a sync unit, recorded; lost frames and a rig that dies; shells that never
-// answer; ports in use; malformed datagrams; a device whose AWAKE went unheard.
+// protocols and a sync unit, recorded; the grey and coord modes given to cameras; lost frames
+// and a rig that dies; shells that never answer; ports in use; malformed datagrams; a device
+// whose AWAKE went unheard.
 #include "tsmhost/VHostRun.h"
 
 #include "FakeRig.h"
@@ -263,6 +264,46 @@ TEST(HostRun, ConfiguresSyncsReceivesAndRecordsACleanRig)
     EXPECT_EQ(frame.Devices[0].Blocks[0].size(), 1600u);
     EXPECT_TRUE(frame.Devices[0].Blocks[1].empty());
     std::filesystem::remove(analoguePath);
+}
+
+TEST(HostRun, CamerasAloneAreToldTheGreyAndCoordModesAskedFor)
+{
+    const std::uint16_t discovery = FreeUdpPort();
+    VFakeRig rig(discovery);
+    VFakeDeviceLayout camera;
+    camera.Id = 21;
+    VFakeDeviceLayout syncUnit;
+    syncUnit.Id = 0x02000002;
+    syncUnit.ClassCode = 2;
+    syncUnit.DeviceType = "Vantrel";
+    std::string error;
+    ASSERT_TRUE(rig.Prepare(2, error)) << error;
+    VRunOptions options = Options(discovery, rig);
+    options.Duration = 0.5;
+    ASSERT_TRUE(ParseRunCommandLine({"--greymode", "none", "--coordmode", "only"}, options, error))
+        << error;
+    const VRunResult run = RunHost(options,
+                                   [&] {
+                                       ASSERT_TRUE(rig.Start({camera, syncUnit}, error)) << error;
+                                   });
+    EXPECT_EQ(run.Exit, VHostRun::ExitClean) << run.Err << run.Out;
+
+    // The camera hears both words after "info" and before its data port; the sync unit,
+    // whose shell has no such words, hears neither.
+    const std::vector<std::string> commands = rig.GetCommands(0);
+    ASSERT_GE(commands.size(), 5u);
+    EXPECT_EQ(commands[0], "info");
+    EXPECT_EQ(commands[1], "greymode none");
+    EXPECT_EQ(commands[2], "coordmode only");
+    EXPECT_EQ(commands[3].rfind("notify data ", 0), 0u) << commands[3];
+    for (const std::string& command : rig.GetCommands(1))
+        EXPECT_EQ(command.find("mode"), std::string::npos) << command;
+
+    // Only the words a camera's shell takes are accepted.
+    VRunOptions refused;
+    EXPECT_FALSE(ParseRunCommandLine({"--coordmode", "all"}, refused, error));
+    EXPECT_NE(error.find("--coordmode"), std::string::npos) << error;
+    EXPECT_FALSE(ParseRunCommandLine({"--greymode", "off"}, refused, error));
 }
 
 TEST(HostRun, CountsLostFramesAndStopsWhenTheRigFallsSilent)
