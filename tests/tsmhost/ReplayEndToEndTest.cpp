@@ -234,3 +234,45 @@ TEST(ReplayEndToEnd, KillingTheSimulatorMidRunIsNoticedAtOnce)
     EXPECT_NE(host.Stderr().find("fell silent: nothing heard for 1.0 s"), std::string::npos)
         << host.Stderr();
 }
+
+// A stage-sized rig with the real programs: 16 cameras of 100 markers each with their default
+// greyscale streams, 100 Hz for 3 s, recorded by the host and checked against the trial.
+TEST(ReplayEndToEnd, SixteenCamerasOfAHundredMarkersReplayWithoutLoss)
+{
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a stage-sized rig at its rate needs an optimised build";
+#endif
+    VTempDir work;
+    const std::string trial = work.File("stage.x2d");
+    const std::string recording = work.File("stage-rec.x2d");
+    VChildProcess generate;
+    generate.Start({TSMTRIAL_PATH, "generate", trial, "--cameras", "16", "--markers", "100",
+                    "--frames", "100", "--timecode", "none", "--quiet"});
+    generate.WaitForExit(120s);
+    ASSERT_EQ(generate.ExitCode(), 0) << generate.Stderr();
+    const std::unique_ptr<VChildProcess> simulator = StartSimulator(trial);
+
+    VChildProcess host;
+    host.Start({TSMHOST_PATH, "run", "--hal", "127.0.0.1", "--duration", "3", "--json", "--record",
+                recording});
+    host.WaitForExit(60s);
+    simulator->Signal(SIGINT);
+    simulator->WaitForExit(10s);
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(host.Stdout())).object();
+    ASSERT_EQ(host.ExitCode(), 0) << host.Stderr() << host.Stdout();
+    EXPECT_EQ(summary["cameras"].toInt(), 16);
+    for (const QJsonValue& value : summary["devices"].toArray())
+    {
+        const QJsonObject device = value.toObject();
+        EXPECT_NEAR(device["frames_per_second"].toDouble(), 100.0, 2.0) << device["id"].toInt();
+        EXPECT_EQ(device["lost"].toDouble(), 0.0);
+        EXPECT_EQ(device["incomplete"].toDouble(), 0.0);
+        EXPECT_GT(device["centroids_per_frame"].toDouble(), 50.0);
+    }
+
+    VChildProcess diff;
+    diff.Start({TSMTRIAL_PATH, "diff", trial, recording, "--replay"});
+    diff.WaitForExit(120s);
+    EXPECT_EQ(diff.ExitCode(), 0) << diff.Stdout() << diff.Stderr();
+}
