@@ -180,6 +180,22 @@ bool VDeviceFaults::Send(const VFaultySink& stream, IDatagramSink& inner, const 
     return true;
 }
 
+std::uint64_t VDeviceFaults::SendBatch(const VFaultySink& stream, IDatagramSink& inner,
+                                       const VDatagramView* datagrams, std::size_t count)
+{
+    // The frame thread alone changes m_Collecting (BeginFrame, EndFrame), so it holds for the
+    // whole batch.
+    if (!m_Collecting.load(std::memory_order_relaxed))
+        return inner.SendBatch(datagrams, count);
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        if (Send(stream, inner, datagrams[i].Bytes, datagrams[i].Length))
+            bytes += datagrams[i].Length;
+    }
+    return bytes;
+}
+
 void VDeviceFaults::EndFrame(Clock::time_point now)
 {
     std::lock_guard lock(m_Lock);

@@ -2,6 +2,7 @@
 // data, a silence of data and ALIVE, and a restart, as a VFaultPlan says.
 #pragma once
 
+#include "devices/IDatagramSink.h"
 #include "devices/VFaultPlan.h"
 
 #include <atomic>
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-class IDatagramSink;
 class VFaultySink;
 
 /// Owned by one device. Every data datagram of the device passes through Send (from the
@@ -95,6 +95,11 @@ public:
     /// (an injected loss is the network's, not the device's); false when `inner` dropped it.
     bool Send(const VFaultySink& stream, IDatagramSink& inner, const std::uint8_t* bytes,
               std::size_t length);
+    /// `count` datagrams of `stream` in order, as by Send one after another; while nothing
+    /// is collected they go to `inner` as one batch (one system call over a socket). Returns
+    /// the bytes of those that count as sent.
+    std::uint64_t SendBatch(const VFaultySink& stream, IDatagramSink& inner,
+                            const VDatagramView* datagrams, std::size_t count);
     /// `stream` goes away: its datagrams still waiting are forgotten.
     void Forget(const VFaultySink& stream);
 

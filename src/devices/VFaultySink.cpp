@@ -24,3 +24,10 @@ bool VFaultySink::Send(const std::uint8_t* bytes, std::size_t length)
         return false;
     return m_Faults->Send(*this, *m_Inner, bytes, length);
 }
+
+std::uint64_t VFaultySink::SendBatch(const VDatagramView* datagrams, std::size_t count)
+{
+    if (m_Inner == nullptr)
+        return 0;
+    return m_Faults->SendBatch(*this, *m_Inner, datagrams, count);
+}

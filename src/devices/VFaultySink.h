@@ -31,6 +31,9 @@ public:
     IDatagramSink& Route(IDatagramSink& inner);
 
     bool Send(const std::uint8_t* bytes, std::size_t length) override;
+    /// A frame's datagrams at once (VDeviceFaults::SendBatch): a batch to `inner` while the
+    /// device collects nothing, else each through the fault injection.
+    std::uint64_t SendBatch(const VDatagramView* datagrams, std::size_t count) override;
 
     std::uint32_t GetKey() const { return m_Key; }
 

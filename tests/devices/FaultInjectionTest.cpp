@@ -155,6 +155,49 @@ TEST(FaultInjection, ChoicesDependOnTheSeedAloneWhateverOrderTheStreamsSendIn)
                   "restarts");
 }
 
+// A frame's datagrams come as one batch (a source's frame outbox): without faults to inject it
+// reaches the socket whole, one system call; with a plan every datagram meets the injection.
+TEST(FaultInjection, ABatchGoesOutWholeUnlessAPlanInjects)
+{
+    struct VBatchCountingSink : VRecordingSink
+    {
+        std::uint64_t SendBatch(const VDatagramView* datagrams, std::size_t count) override
+        {
+            ++m_Batches;
+            return IDatagramSink::SendBatch(datagrams, count);
+        }
+        int m_Batches = 0;
+    };
+    const std::uint8_t bytes[3][2] = {{'x', 0}, {'x', 1}, {'x', 2}};
+    const VDatagramView batch[3] = {{bytes[0], 2}, {bytes[1], 2}, {bytes[2], 2}};
+    const Clock::time_point start = Clock::now();
+
+    for (const std::string plan : {"seed=1", "seed=1,duplicate=1", "seed=1,drop=1"})
+    {
+        SCOPED_TRACE(plan);
+        VDeviceFaults faults(7);
+        faults.Configure(Plan(plan), start);
+        VBatchCountingSink sink;
+        VFaultySink stream(&faults, 20000);
+        faults.BeginFrame(1);
+        // Injected losses are the network's: the device counts every byte as sent.
+        EXPECT_EQ(stream.Route(sink).SendBatch(batch, 3), 6u);
+        faults.EndFrame(start + 10ms);
+        const VDeviceFaults::VCounts counts = faults.GetCounts();
+        if (plan == "seed=1")
+        {
+            EXPECT_EQ(sink.m_Batches, 1);
+            EXPECT_EQ(sink.m_Datagrams.size(), 3u);
+        }
+        else
+        {
+            EXPECT_EQ(sink.m_Batches, 0);
+            EXPECT_EQ(sink.m_Datagrams.size(), 2 * counts.Duplicated);
+            EXPECT_EQ(counts.Duplicated + counts.DatagramsDropped, 3u);
+        }
+    }
+}
+
 TEST(FaultInjection, FramesAreDroppedSwappedAndDelayedWhole)
 {
     // Every frame held back goes out after the next one, which is never held itself.
