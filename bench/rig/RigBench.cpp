@@ -94,7 +94,11 @@ public:
         const int on = 1;
         int size = 32 << 20;
         ::setsockopt(m_Handle, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-        ::setsockopt(m_Handle, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        // Past the system's cap where allowed (SO_RCVBUFFORCE): this receiver stands in for a
+        // host, and on a loaded machine a capped buffer overflows while its thread waits for a
+        // core, which would be counted against the rig.
+        if (::setsockopt(m_Handle, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            ::setsockopt(m_Handle, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
         if (::bind(m_Handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         {
             ::close(m_Handle);
