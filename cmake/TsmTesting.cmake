@@ -2,7 +2,7 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
-# tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS ...]
+# tsm_add_gtest(<target> SOURCES ... [LIBS ...] [LOCK <resource>...] [LABELS <label>]
 #               [ENV VAR=value...] [OWN_MAIN | QT_MAIN] [SERIAL])
 # Builds one GoogleTest program and registers each of its tests with CTest.
 # LOCK names CTest resource locks, for tests that bind fixed protocol ports.
@@ -33,6 +33,12 @@ function(tsm_add_gtest target)
         list(APPEND props RUN_SERIAL TRUE)
     endif()
     if(ARG_LABELS)
+        # gtest_discover_tests flattens its PROPERTIES: a second label would be read as the
+        # name of a property, and the first alone would reach CTest.
+        list(LENGTH ARG_LABELS count)
+        if(count GREATER 1)
+            message(FATAL_ERROR "${target}: one CTest label only, not ${ARG_LABELS}")
+        endif()
         list(APPEND props LABELS "${ARG_LABELS}")
     endif()
     if(ARG_ENV)
