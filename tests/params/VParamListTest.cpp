@@ -334,6 +334,8 @@ TEST(ParamList, GuardInstallationIsAllOrNothing)
     EXPECT_FALSE(list->SetGuard(&declining));
     EXPECT_FALSE(list->SetGuard(nullptr));
     EXPECT_TRUE(owner.Install());
+    // The list outlives the owner here: the guard leaves before the owner does.
+    EXPECT_TRUE(list->ClearGuard(&owner.m_Handler));
 }
 
 TEST(ParamList, ListObserversHearEveryParameter)
@@ -437,4 +439,5 @@ TEST(ParamList, DestructionReleasesWhatTheListOwns)
     borrowed->Destroy();
     EXPECT_EQ(definitions->GetLiveListCount(), 0u);
     definitions->RemoveObserver(&late);
+    definitions.reset(); // while `lists`, which it detaches, still lives
 }

@@ -178,8 +178,9 @@ TEST(PropertySet, MirroredParametersCanBeReadFromOtherThreads)
     VParamDefinitionList definitions("Control", "Control parameters", "Description", "General");
     AddTypedDefinition<int32_t>(definitions, "FrameNumber", "FrameNumber", "", "System", 0);
     AddTypedDefinition<double>(definitions, "SystemFrameRate", "Frame Rate", "", "System", 50.0);
-    TDestroyPtr<IParamList> list(definitions.CreateParamList());
+    // The handler outlives the list, whose end removes it.
     VParamListHandler<Owner>::Handler handler(owner, &Owner::Mirror);
+    TDestroyPtr<IParamList> list(definitions.CreateParamList());
     ASSERT_TRUE(list->SetGuard(&handler));
     ASSERT_TRUE(list->RevalidateAll());
 
