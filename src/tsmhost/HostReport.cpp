@@ -248,7 +248,7 @@ std::string FormatSummaryText(const VRunSummary& summary)
         if (!summary.AnalogueRecordPath.empty())
             files += (files.empty() ? "" : " and ") + summary.AnalogueRecordPath;
         text += Printf("Recorded %llu frames into %s (%llu with a device missing, %llu dropped, "
-                       "%llu cut off by the stop)\n",
+                       "%llu cut off by the start or stop)\n",
                        static_cast<unsigned long long>(summary.RecordCounts.FramesWritten),
                        files.c_str(),
                        static_cast<unsigned long long>(summary.RecordCounts.FramesPartial),

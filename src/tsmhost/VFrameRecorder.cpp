@@ -252,6 +252,9 @@ bool VFrameRecorder::Open(const std::string& path, std::vector<VRecordedCamera> 
     m_Cameras = std::move(cameras);
     m_Units = std::move(syncUnits);
     m_UnitSends.assign(m_Units.size(), false);
+    m_FirstCentroids.assign(m_Cameras.size(), std::nullopt);
+    m_FirstGreyscale.assign(m_Cameras.size(), std::nullopt);
+    m_FirstAnalogue.assign(m_Units.size(), std::nullopt);
     m_Export = std::move(writer);
     m_AnalogueExport = std::move(analogue);
     m_Gathering.clear();
@@ -309,6 +312,7 @@ void VFrameRecorder::AddStreamFrame(std::uint32_t deviceId, bool greyscale,
         return;
     }
     has = true;
+    NoteFirst((greyscale ? m_FirstGreyscale : m_FirstCentroids)[camera->second], number);
     (greyscale ? slot.Greyscale : slot.Centroids) = std::move(frame);
     frame.Clear();
     if (!m_HasNewest || number > m_Newest)
@@ -345,6 +349,7 @@ void VFrameRecorder::AddAnalogueFrame(std::uint32_t deviceId, std::uint32_t fram
         return;
     }
     slot.Has = true;
+    NoteFirst(m_FirstAnalogue[unit->second], frame);
     slot.Instants = instants;
     slot.ChannelMask = channelMask;
     slot.Samples = std::move(taken);
@@ -386,6 +391,32 @@ bool VFrameRecorder::IsComplete(const VFrame& frame) const
     return true;
 }
 
+void VFrameRecorder::NoteFirst(std::optional<std::uint32_t>& first, std::uint32_t number)
+{
+    if (!first || number < *first)
+        first = number;
+}
+
+bool VFrameRecorder::PrecedesMissingStreams(const VFrame& frame) const
+{
+    const auto beganLater = [&frame](const std::optional<std::uint32_t>& first)
+    { return first && *first > frame.Number; };
+    for (std::size_t i = 0; i < frame.Cameras.size(); ++i)
+    {
+        const VCameraFrame& camera = frame.Cameras[i];
+        if (!camera.HasGreyscale && !beganLater(m_FirstGreyscale[i]))
+            return false;
+        if (!m_Cameras[i].Protocol2 && !camera.HasCentroids && !beganLater(m_FirstCentroids[i]))
+            return false;
+    }
+    for (std::size_t i = 0; i < frame.Units.size(); ++i)
+    {
+        if (m_UnitSends[i] && !frame.Units[i].Has && !beganLater(m_FirstAnalogue[i]))
+            return false;
+    }
+    return true;
+}
+
 void VFrameRecorder::FlushReady(bool all)
 {
     while (!m_Gathering.empty())
@@ -395,11 +426,19 @@ void VFrameRecorder::FlushReady(bool all)
         const bool overtaken = m_HasNewest && m_Newest - oldest->first >= WindowFrames;
         if (!all && !complete && !overtaken && m_Gathering.size() <= WindowFrames)
             return;
-        if (!complete)
-            ++m_Counts.FramesPartial;
         m_NextWritable = oldest->first + 1;
         m_HasWritten = true;
-        Enqueue(std::move(oldest->second));
+        // A stream that began after this frame did not lose it: on the wire the rig's start
+        // reaches the devices a tick apart now and then. Like the frames the stop cuts off,
+        // it is left out, so the recording starts on complete frames.
+        if (!complete && PrecedesMissingStreams(oldest->second))
+            ++m_Counts.FramesCutOff;
+        else
+        {
+            if (!complete)
+                ++m_Counts.FramesPartial;
+            Enqueue(std::move(oldest->second));
+        }
         m_Gathering.erase(oldest);
     }
 }

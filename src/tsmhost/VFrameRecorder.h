@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,10 @@ struct VRecorderCounts
     std::uint64_t StreamFramesLate = 0;
     /// Frames dropped because the writer fell too far behind.
     std::uint64_t FramesDropped = 0;
-    /// Frames still incomplete at Close: the rig stopped while they were on the way, so they
-    /// are left out rather than written with a stream missing.
+    /// Frames left out rather than written with a stream missing because the rig's start or
+    /// stop cut them off: still incomplete at Close (the rig stopped while they were on the
+    /// way), or from before a stream missing in them sent its first frame (it began a frame
+    /// or more after the others).
     std::uint64_t FramesCutOff = 0;
 };
 
@@ -138,6 +141,11 @@ private:
     };
 
     bool IsComplete(const VFrame& frame) const;
+    /// Whether every stream missing in `frame` began with a later frame: the frame is from
+    /// before the rig's start reached that stream, not one the stream lost. Caller holds m_Lock.
+    bool PrecedesMissingStreams(const VFrame& frame) const;
+    /// Notes that a stream's frame `number` arrived: the stream's first frame is the lowest.
+    static void NoteFirst(std::optional<std::uint32_t>& first, std::uint32_t number);
     /// The frame gathered under `number`, made when new; null when it was written already.
     /// Caller holds m_Lock.
     VFrame* Gather(std::uint32_t number);
@@ -170,6 +178,11 @@ private:
     VRecorderCounts m_Counts;
     /// Units that have sent analogue frames: only they are waited for.
     std::vector<bool> m_UnitSends;
+    /// The lowest frame number each stream delivered, by camera (centroids, greyscale) and by
+    /// unit; unset until it delivers one.
+    std::vector<std::optional<std::uint32_t>> m_FirstCentroids;
+    std::vector<std::optional<std::uint32_t>> m_FirstGreyscale;
+    std::vector<std::optional<std::uint32_t>> m_FirstAnalogue;
 
     std::unique_ptr<VX2DExport> m_Export;         // writer thread only between Open and Close
     std::unique_ptr<VX1DExport> m_AnalogueExport; // the same
