@@ -18,6 +18,7 @@
 #include "devices/loading/VTrialLoader.h"
 #include "devices/syncunit/VFakeDeviceNetSynth.h"
 #include "params/ParamAccess.h"
+#include "support/QuietSyntheticManager.h"
 #include "support/VParamChangeFlag.h"
 
 #include <arpa/inet.h>
@@ -41,17 +42,7 @@ class VRig
 public:
     VRig()
     {
-        // Device output for every command would cost more than the dispatch itself.
-        if (std::freopen("/dev/null", "w", stdout) == nullptr)
-            __builtin_trap();
-        if (VFakeDeviceCameraSynthDefinitions.Register() == nullptr ||
-            VFakeDeviceNetSynthDefinitions.Register() == nullptr)
-            __builtin_trap();
-        VFakeDeviceManagerOptions options;
-        options.m_OpenReceiver = false;
-        options.m_DeviceLoader = std::make_shared<VTrialLoader>();
-        const uint32_t loopback = htonl(0x7F000001u);
-        m_Manager = std::make_unique<VFakeDeviceManager>(nullptr, loopback, loopback, options);
+        m_Manager = MakeQuietSyntheticManager();
         if (!m_Manager->AddSyntheticSyncUnit())
             __builtin_trap();
         for (const uint32_t model : {2u, 11u, 13u})

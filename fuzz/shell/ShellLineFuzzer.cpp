@@ -17,6 +17,7 @@
 #include "devices/loading/VTrialLoader.h"
 #include "devices/syncunit/VFakeDeviceNetSynth.h"
 #include "params/ParamAccess.h"
+#include "support/QuietSyntheticManager.h"
 #include "support/VParamChangeFlag.h"
 
 #include <arpa/inet.h>
@@ -46,17 +47,7 @@ class VShellRig
 public:
     VShellRig()
     {
-        // Every command is echoed on the console; that would cost more than the command.
-        if (std::freopen("/dev/null", "w", stdout) == nullptr)
-            __builtin_trap();
-        if (VFakeDeviceCameraSynthDefinitions.Register() == nullptr ||
-            VFakeDeviceNetSynthDefinitions.Register() == nullptr)
-            __builtin_trap();
-        VFakeDeviceManagerOptions options;
-        options.m_OpenReceiver = false;
-        options.m_DeviceLoader = std::make_shared<VTrialLoader>();
-        const uint32_t loopback = htonl(0x7F000001u);
-        m_Manager = std::make_unique<VFakeDeviceManager>(nullptr, loopback, loopback, options);
+        m_Manager = MakeQuietSyntheticManager();
         m_Manager->AddSyntheticCamera(2);
         m_Manager->AddSyntheticSyncUnit();
         m_Manager->AddSyntheticCamera(13);
